@@ -1,0 +1,393 @@
+#include "host/wrap/boundary.h"
+
+namespace quorlane {
+
+// ---------------------------------------------------------------- records and answers
+
+namespace {
+
+std::string quoted(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string value_text(const Variant& v) {
+  switch (v.kind()) {
+    case Variant::Kind::Empty: return "<omitted>";
+    case Variant::Kind::Null: return "Null";
+    case Variant::Kind::Boolean: return v.raw_bool() ? "True" : "False";
+    case Variant::Kind::Int16:
+    case Variant::Kind::Int32: return std::to_string(v.raw_int());
+    case Variant::Kind::Double: return number_text(v.raw_double());
+    case Variant::Kind::Date: return "#" + date_text(Date{v.raw_double()}) + "#";
+    case Variant::Kind::Text: return quoted(v.raw_text());
+    case Variant::Kind::Object: return "<object>";
+    case Variant::Kind::Record:
+      if (const tPromocion* p = v.record_as<tPromocion>())
+        return "tPromocion(" + quoted(p->Pr_Cve_Producto) + ", " + quoted(p->Tl_Cve_Talla) +
+               ", " + quoted(p->Cl_Cve_Color) + ", " + number_text(p->Cantidad) + ", " +
+               quoted(p->Un_Cve_Unidad) + ")";
+      return std::string("<") + v.record_value()->type_name() + ">";
+  }
+  return "?";
+}
+
+}  // namespace
+
+std::string call_text(const CallRecord& call) {
+  std::string text = call.service + "." + call.operation + "(";
+  for (size_t i = 0; i < call.args.size(); ++i) {
+    if (i) text += ", ";
+    text += value_text(call.args[i]);
+  }
+  text += ")";
+  if (call.failed) return text + " !! " + call.error;
+  if (!call.result.is_empty()) text += " -> " + value_text(call.result);
+  return text;
+}
+
+Variant boundary_value(const std::string& v) { return Variant(v); }
+Variant boundary_value(bool v) { return Variant(v); }
+Variant boundary_value(double v) { return Variant(v); }
+Variant boundary_value(int32_t v) { return Variant(v); }
+Variant boundary_value(Date v) { return Variant(v); }
+Variant boundary_value(const Variant& v) { return v; }
+Variant boundary_value(const tPromocion& v) { return Variant::record(v); }
+Variant boundary_value(const std::shared_ptr<Connection>&) { return Variant(); }
+Variant boundary_value(const std::shared_ptr<Recordset>&) { return Variant(); }
+
+tPromocion AnswerOf<tPromocion>::from(const Variant& v) {
+  if (const tPromocion* p = v.record_as<tPromocion>()) return *p;
+  if (v.is_empty() || v.is_null()) return tPromocion{};
+  throw Failure(kTypeMismatch);
+}
+
+std::shared_ptr<Connection> AnswerOf<std::shared_ptr<Connection>>::from(const Variant&) {
+  throw Failure("Conexion no puede contestarse con un valor");
+}
+
+// An answered Execute runs nothing and gives a result without rows.
+std::shared_ptr<Recordset> AnswerOf<std::shared_ptr<Recordset>>::from(const Variant&) {
+  return std::make_shared<MemoryRecordset>();
+}
+
+// ---------------------------------------------------------------- the boundary
+
+void Boundary::fail(const std::string& service, const std::string& operation, int nth,
+                    const std::string& description) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  pending_.push_back({service, operation, nth < 1 ? 1 : nth, true, description, Variant()});
+}
+
+void Boundary::answer(const std::string& service, const std::string& operation, int nth,
+                      Variant value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  pending_.push_back({service, operation, nth < 1 ? 1 : nth, false, "", std::move(value)});
+}
+
+void Boundary::clear_pending() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  pending_.clear();
+}
+
+void Boundary::set_recording(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  recording_ = on;
+}
+
+std::vector<CallRecord> Boundary::take_calls() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<CallRecord> out;
+  out.swap(calls_);
+  return out;
+}
+
+std::vector<CallRecord> Boundary::calls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
+}
+
+size_t Boundary::call_count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_.size();
+}
+
+Boundary::Action Boundary::next_action(const char* service, const char* operation) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Action action;
+  for (auto it = pending_.begin(); it != pending_.end();) {
+    bool matches = (it->service == "*" || it->service == service) &&
+                   (it->operation == "*" || it->operation == operation);
+    if (matches && --it->remaining == 0) {
+      if (action.kind == Action::None) {
+        action.kind = it->is_failure ? Action::Fail : Action::Answer;
+        action.description = it->description;
+        action.value = it->value;
+      }
+      it = pending_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return action;
+}
+
+void Boundary::record(CallRecord rec) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (recording_) calls_.push_back(std::move(rec));
+}
+
+// ---------------------------------------------------------------- the wrappers
+
+namespace {
+
+using S = const std::string&;
+using Args = std::vector<Variant>;
+
+std::vector<Variant> amounts_args(const tImportes& a) {
+  return {a.Ct_Cantidad_1,          a.Ct_Precio_Lista,        a.Ct_Precio_Lista_Importe,
+          a.Ct_Descuento_Factor,    a.Ct_Descuento_Importe,   a.Ct_Precio_Descontado,
+          a.Ct_Precio_Descontado_Importe, a.Ct_Descuento_Global_Factor,
+          a.Ct_Descuento_Global_Importe, a.Ct_Impuesto_Factor, a.Ct_Impuesto_Importe,
+          a.Ct_Precio_Neto,         a.Ct_Precio_Neto_Importe};
+}
+
+class WrappedConnection final : public Connection {
+ public:
+  WrappedConnection(std::shared_ptr<Connection> in, std::shared_ptr<Boundary> b)
+      : in_(std::move(in)), b_(std::move(b)) {}
+  std::shared_ptr<Recordset> Execute(const std::string& sql, int32_t options) override {
+    return b_->call<std::shared_ptr<Recordset>>("Connection", "Execute", Args{sql},
+                                                [&] { return in_->Execute(sql, options); });
+  }
+
+ private:
+  std::shared_ptr<Connection> in_;
+  std::shared_ptr<Boundary> b_;
+};
+
+class WrappedSistema final : public cSistema {
+ public:
+  WrappedSistema(std::shared_ptr<cSistema> in, std::shared_ptr<Boundary> b)
+      : in_(std::move(in)), b_(std::move(b)) {}
+  std::shared_ptr<Connection> Conexion() override {
+    auto c = b_->call<std::shared_ptr<Connection>>("cSistema", "Conexion", Args{},
+                                                   [&] { return in_->Conexion(); });
+    // One wrapper per connection, so that the wrapper is not rebuilt before every statement.
+    if (c != last_inner_) {
+      last_inner_ = c;
+      last_wrapped_ = c ? std::make_shared<WrappedConnection>(c, b_) : nullptr;
+    }
+    return last_wrapped_;
+  }
+  std::string Operador_Actual() override {
+    return b_->call<std::string>("cSistema", "Operador_Actual", Args{},
+                                 [&] { return in_->Operador_Actual(); });
+  }
+  bool Es_Servidor_Remoto() override {
+    return b_->call<bool>("cSistema", "Es_Servidor_Remoto", Args{},
+                          [&] { return in_->Es_Servidor_Remoto(); });
+  }
+  Variant Obtener_Parametro(S key, int32_t zero, S type, S def) override {
+    return b_->call<Variant>("cSistema", "Obtener_Parametro", Args{key, zero, type, def},
+                             [&] { return in_->Obtener_Parametro(key, zero, type, def); });
+  }
+  std::string Servidor_Actual() override {
+    return b_->call<std::string>("cSistema", "Servidor_Actual", Args{},
+                                 [&] { return in_->Servidor_Actual(); });
+  }
+  int32_t Mostrar_Mensaje(const Variant& message, int32_t& style, const Variant& source,
+                          const Variant& omitted, const Variant& app,
+                          const Variant& id) override {
+    return b_->call<int32_t>(
+        "cSistema", "Mostrar_Mensaje", Args{message, style, source, omitted, app, id},
+        [&] { return in_->Mostrar_Mensaje(message, style, source, omitted, app, id); });
+  }
+
+ private:
+  std::shared_ptr<cSistema> in_;
+  std::shared_ptr<Boundary> b_;
+  std::shared_ptr<Connection> last_inner_;
+  std::shared_ptr<Connection> last_wrapped_;
+};
+
+class WrappedDatos final : public cDatos {
+ public:
+  WrappedDatos(std::shared_ptr<cDatos> in, std::shared_ptr<Boundary> b)
+      : in_(std::move(in)), b_(std::move(b)) {}
+  std::string Obtener_Campo(S t, S k, S v, S c, int32_t z, S k2, S v2, S st) override {
+    return b_->call<std::string>("cDatos", "Obtener_Campo", Args{t, k, v, c, z, k2, v2, st},
+                                 [&] { return in_->Obtener_Campo(t, k, v, c, z, k2, v2, st); });
+  }
+  Date Fecha_Servidor() override {
+    return b_->call<Date>("cDatos", "Fecha_Servidor", Args{},
+                          [&] { return in_->Fecha_Servidor(); });
+  }
+  Variant Obtener_Folio(S branch, S type, int32_t width, int32_t m1) override {
+    return b_->call<Variant>("cDatos", "Obtener_Folio", Args{branch, type, width, m1},
+                             [&] { return in_->Obtener_Folio(branch, type, width, m1); });
+  }
+  bool Existe_Producto_Talla(S p, S t) override {
+    return b_->call<bool>("cDatos", "Existe_Producto_Talla", Args{p, t},
+                          [&] { return in_->Existe_Producto_Talla(p, t); });
+  }
+  bool Existe_Producto_Color(S p, S c) override {
+    return b_->call<bool>("cDatos", "Existe_Producto_Color", Args{p, c},
+                          [&] { return in_->Existe_Producto_Color(p, c); });
+  }
+  bool Existe_Producto_Talla_Color(S p, S t, S c) override {
+    return b_->call<bool>("cDatos", "Existe_Producto_Talla_Color", Args{p, t, c},
+                          [&] { return in_->Existe_Producto_Talla_Color(p, t, c); });
+  }
+  double Factor_Conversion(S p, S from, S to) override {
+    return b_->call<double>("cDatos", "Factor_Conversion", Args{p, from, to},
+                            [&] { return in_->Factor_Conversion(p, from, to); });
+  }
+  bool Unidad_Permite_Fracciones(S u) override {
+    return b_->call<bool>("cDatos", "Unidad_Permite_Fracciones", Args{u},
+                          [&] { return in_->Unidad_Permite_Fracciones(u); });
+  }
+  Variant Redondear(const Variant& amount, int32_t decimals) override {
+    return b_->call<Variant>("cDatos", "Redondear", Args{amount, decimals},
+                             [&] { return in_->Redondear(amount, decimals); });
+  }
+  std::string Fecha_Documento_SQL(Date d) override {
+    return b_->call<std::string>("cDatos", "Fecha_Documento_SQL", Args{d},
+                                 [&] { return in_->Fecha_Documento_SQL(d); });
+  }
+  std::string Fecha_SQL(Date d) override {
+    return b_->call<std::string>("cDatos", "Fecha_SQL", Args{d},
+                                 [&] { return in_->Fecha_SQL(d); });
+  }
+  Variant Calcular_Importes(tImportes& a, int16_t type) override {
+    Args args = amounts_args(a);
+    args.emplace_back(type);
+    return b_->call<Variant>("cDatos", "Calcular_Importes", std::move(args),
+                             [&] { return in_->Calcular_Importes(a, type); });
+  }
+  Variant Calcular_Importes_Cuota(tImportes& a, int16_t type, double fee) override {
+    Args args = amounts_args(a);
+    args.emplace_back(type);
+    args.emplace_back(fee);
+    return b_->call<Variant>("cDatos", "Calcular_Importes_Cuota", std::move(args),
+                             [&] { return in_->Calcular_Importes_Cuota(a, type, fee); });
+  }
+  std::string Ultimo_Error() override {
+    return b_->call<std::string>("cDatos", "Ultimo_Error", Args{},
+                                 [&] { return in_->Ultimo_Error(); });
+  }
+  bool Registrar_Documento(S tag, S folio, S id) override {
+    return b_->call<bool>("cDatos", "Registrar_Documento", Args{tag, folio, id},
+                          [&] { return in_->Registrar_Documento(tag, folio, id); });
+  }
+  bool Registrar_Seguimiento(S module, S type, S folio, S etype, S entity, Date date,
+                             S description) override {
+    return b_->call<bool>(
+        "cDatos", "Registrar_Seguimiento",
+        Args{module, type, folio, etype, entity, date, description}, [&] {
+          return in_->Registrar_Seguimiento(module, type, folio, etype, entity, date, description);
+        });
+  }
+
+ private:
+  std::shared_ptr<cDatos> in_;
+  std::shared_ptr<Boundary> b_;
+};
+
+class WrappedInventario final : public cInventario {
+ public:
+  WrappedInventario(std::shared_ptr<cInventario> in, std::shared_ptr<Boundary> b)
+      : in_(std::move(in)), b_(std::move(b)) {}
+  bool Maneja_Tallas(S branch, S wh) override {
+    return b_->call<bool>("cInventario", "Maneja_Tallas", Args{branch, wh},
+                          [&] { return in_->Maneja_Tallas(branch, wh); });
+  }
+  bool Maneja_Colores(S branch, S wh) override {
+    return b_->call<bool>("cInventario", "Maneja_Colores", Args{branch, wh},
+                          [&] { return in_->Maneja_Colores(branch, wh); });
+  }
+  double Obtener_Costo(S branch, S wh, S p, S size, S colour, double qty, S empty) override {
+    return b_->call<double>(
+        "cInventario", "Obtener_Costo", Args{branch, wh, p, size, colour, qty, empty},
+        [&] { return in_->Obtener_Costo(branch, wh, p, size, colour, qty, empty); });
+  }
+
+ private:
+  std::shared_ptr<cInventario> in_;
+  std::shared_ptr<Boundary> b_;
+};
+
+class WrappedImpuestos final : public cImpuestos {
+ public:
+  WrappedImpuestos(std::shared_ptr<cImpuestos> in, std::shared_ptr<Boundary> b)
+      : in_(std::move(in)), b_(std::move(b)) {}
+  double Factor_Impuesto(S branch, S customer, S product) override {
+    return b_->call<double>("cImpuestos", "Factor_Impuesto", Args{branch, customer, product},
+                            [&] { return in_->Factor_Impuesto(branch, customer, product); });
+  }
+
+ private:
+  std::shared_ptr<cImpuestos> in_;
+  std::shared_ptr<Boundary> b_;
+};
+
+class WrappedPromociones final : public cPromociones {
+ public:
+  WrappedPromociones(std::shared_ptr<cPromociones> in, std::shared_ptr<Boundary> b)
+      : in_(std::move(in)), b_(std::move(b)) {}
+  tPromocion Obtener_Promocion(Date date, S branch, S customer, S product, S size, S colour,
+                               double qty, S unit) override {
+    return b_->call<tPromocion>(
+        "cPromociones", "Obtener_Promocion",
+        Args{date, branch, customer, product, size, colour, qty, unit}, [&] {
+          return in_->Obtener_Promocion(date, branch, customer, product, size, colour, qty, unit);
+        });
+  }
+
+ private:
+  std::shared_ptr<cPromociones> in_;
+  std::shared_ptr<Boundary> b_;
+};
+
+class WrappedFactory final : public HostFactory {
+ public:
+  WrappedFactory(std::shared_ptr<HostFactory> in, std::shared_ptr<Boundary> b)
+      : in_(std::move(in)), b_(std::move(b)) {}
+  std::shared_ptr<cSistema> create_sistema() override {
+    return std::make_shared<WrappedSistema>(in_->create_sistema(), b_);
+  }
+  std::shared_ptr<cDatos> create_datos() override {
+    return std::make_shared<WrappedDatos>(in_->create_datos(), b_);
+  }
+  std::shared_ptr<cInventario> create_inventario() override {
+    return std::make_shared<WrappedInventario>(in_->create_inventario(), b_);
+  }
+  std::shared_ptr<cImpuestos> create_impuestos() override {
+    return std::make_shared<WrappedImpuestos>(in_->create_impuestos(), b_);
+  }
+  std::shared_ptr<cPromociones> create_promociones() override {
+    return std::make_shared<WrappedPromociones>(in_->create_promociones(), b_);
+  }
+
+ private:
+  std::shared_ptr<HostFactory> in_;
+  std::shared_ptr<Boundary> b_;
+};
+
+}  // namespace
+
+std::shared_ptr<HostFactory> wrap_host(std::shared_ptr<HostFactory> inner,
+                                       std::shared_ptr<Boundary> boundary) {
+  return std::make_shared<WrappedFactory>(std::move(inner), std::move(boundary));
+}
+
+}  // namespace quorlane
