@@ -1,0 +1,22 @@
+// The value rules by which every statement of the component writes its values. Statements are
+// assembled piece by piece in gSQL; the apostrophes that open and close a quoted value belong to
+// the fixed pieces around it ("'" before, "', " or "') " after), so these functions append only
+// the value itself.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorlane {
+
+// Quoted text: the text as held, with every apostrophe doubled so that no value can end its
+// literal (the surrounding apostrophes come from the pieces).
+void append_quoted_value(std::string& sql, std::string_view text);
+// Bare text: the text exactly as held.
+void append_bare_value(std::string& sql, std::string_view text);
+// Plain number: general decimal text, 15 significant digits, '.' always.
+void append_plain_number(std::string& sql, double value);
+// Integer constant: decimal digits.
+void append_integer(std::string& sql, long long value);
+
+}  // namespace quorlane
