@@ -14,11 +14,6 @@ const DispatchTable& Cotizacion::dispatch_table() { pending("Cotizacion"); }
 const DispatchTable& cCtEncabezado::dispatch_table() { pending("cCtEncabezado"); }
 const DispatchTable& cCtDetalle::dispatch_table() { pending("cCtDetalle"); }
 
-// -- header and detail assignment
-void Cotizacion::put_Encabezado(const tCtEncabezado&) { pending("Encabezado"); }
-void Cotizacion::putref_Encabezado2(_cCtEncabezado*) { pending("Encabezado2"); }
-void Cotizacion::put_Detalle(const tCtDetalle&) { pending("Detalle"); }
-void Cotizacion::putref_Detalle2(_cCtDetalle*) { pending("Detalle2"); }
 
 // -- lines
 bool Cotizacion::Add_Cotizacion_Detalle() { pending("Add_Cotizacion_Detalle"); }

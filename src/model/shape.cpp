@@ -10,14 +10,22 @@ const TwinInfo kRecordTwin = {false,
                               Routine::Inserta_Cotizacion_Encabezado,
                               Routine::Inserta_Promocion,
                               &kDetalleSetter,
-                              100};
+                              100,
+                              false,
+                              false,
+                              false,
+                              true};
 const TwinInfo kObjectTwin = {true,
                               Routine::Add_Cotizacion_Detalle2,
                               Routine::Inserta_Cotizacion2,
                               Routine::Inserta_Cotizacion_Encabezado2,
                               Routine::Inserta_Promocion2,
                               &kDetalle2Setter,
-                              50};
+                              50,
+                              true,
+                              true,
+                              true,
+                              false};
 
 const char* field_name(H f) {
   switch (f) {

@@ -42,6 +42,12 @@ struct TwinInfo {
   Routine promotion;         // Inserta_Promocion / Inserta_Promocion2
   const SetterInfo* setter;  // kDetalleSetter / kDetalle2Setter
   size_t concept_cut;        // characters kept of a promotion line's concept: 100 / 50
+  // Detail assignment.
+  bool line_stock_location;   // the line's own stock branch and warehouse (defaulted from the
+                              // header) are costed, rather than the header's branch and warehouse
+  bool recomputes_flags;      // the size and colour flags follow the line's stock location
+  bool amounts_with_fee;      // Calcular_Importes_Cuota with the line's Ct_Cuota
+  bool amounts_set_quantity;  // the quantity is taken back from the amounts calculation
 };
 extern const TwinInfo kRecordTwin;
 extern const TwinInfo kObjectTwin;
