@@ -35,9 +35,5 @@ bool Cotizacion::Eliminar_Cotizacion(std::string&) { pending("Eliminar_Cotizacio
 bool Cotizacion::Cancelar_Cotizacion(std::string&) { pending("Cancelar_Cotizacion"); }
 bool Cotizacion::Autorizar_Cotizacion(std::string&) { pending("Autorizar_Cotizacion"); }
 bool Cotizacion::Rechazar_Cotizacion(std::string&) { pending("Rechazar_Cotizacion"); }
-bool Cotizacion::Finalizar_Cotizacion(std::string&) { pending("Finalizar_Cotizacion"); }
-bool Cotizacion::Crm_Historial_Seguimiento(const std::string&, const std::string&) {
-  pending("Crm_Historial_Seguimiento");
-}
 
 }  // namespace quorlane
