@@ -25,14 +25,5 @@ bool Cotizacion::Inserta_Cotizacion_Encabezado2() { pending("Inserta_Cotizacion_
 bool Cotizacion::Inserta_Promocion() { pending("Inserta_Promocion"); }
 bool Cotizacion::Inserta_Promocion2() { pending("Inserta_Promocion2"); }
 
-// -- lifecycle
-bool Cotizacion::Eliminar_Cotizacion(std::string&) { pending("Eliminar_Cotizacion"); }
-bool Cotizacion::Cancelar_Cotizacion(std::string&) { pending("Cancelar_Cotizacion"); }
-bool Cotizacion::Autorizar_Cotizacion(std::string&) { pending("Autorizar_Cotizacion"); }
-bool Cotizacion::Rechazar_Cotizacion(std::string&) { pending("Rechazar_Cotizacion"); }
-bool Cotizacion::Finalizar_Cotizacion(std::string&) { pending("Finalizar_Cotizacion"); }
-bool Cotizacion::Crm_Historial_Seguimiento(const std::string&, const std::string&) {
-  pending("Crm_Historial_Seguimiento");
-}
 
 }  // namespace quorlane
