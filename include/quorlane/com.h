@@ -114,4 +114,10 @@ long live_object_count();
 void object_created();
 void object_destroyed();
 
+// The registry file that DllRegisterServer and DllUnregisterServer update: the path a program
+// sets here, else the environment variable QUORLANE_REGISTRY, else ~/.config/quorlane/registry.
+// An empty path forgets the one set before.
+void set_registry_path(const std::string& path);
+std::string registry_path();
+
 }  // namespace quorlane

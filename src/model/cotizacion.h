@@ -50,7 +50,7 @@ class Cotizacion final : public ComObject<Cotizacion, _Cotizacion> {
   Cotizacion();
   ~Cotizacion() override;
   friend class ComObject<Cotizacion, _Cotizacion>;
-  friend struct CotizacionTestAccess;  // the unit tests read and prepare the state
+  friend struct CotizacionTestAccess;  // unit tests arrange and read the state through it
 
   // Private routines (each returns False with m_Error written when it fails).
   bool Inserta_Cotizacion();

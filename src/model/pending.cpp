@@ -9,10 +9,6 @@ namespace {
 }
 }  // namespace
 
-// -- late binding
-const DispatchTable& Cotizacion::dispatch_table() { pending("Cotizacion"); }
-const DispatchTable& cCtEncabezado::dispatch_table() { pending("cCtEncabezado"); }
-const DispatchTable& cCtDetalle::dispatch_table() { pending("cCtDetalle"); }
 
 
 // -- lines

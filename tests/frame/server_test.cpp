@@ -1,0 +1,306 @@
+// The in-process server's entry points, used as a client uses them: through dlopen and dlsym.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "quorlane/interfaces.h"
+#include "support/host_test.h"
+
+namespace quorlane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using GetClassObjectFn = HRESULT (*)(const GUID&, const GUID&, void**);
+using NoArgumentFn = HRESULT (*)();
+
+// The library loaded as a client loads it, with its four entry points.
+class LoadedLibrary {
+ public:
+  LoadedLibrary() {
+    handle_ = dlopen(QUORLANE_LIBRARY_PATH, RTLD_NOW);
+    if (!handle_) return;
+    get_class_object = reinterpret_cast<GetClassObjectFn>(dlsym(handle_, "DllGetClassObject"));
+    can_unload_now = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllCanUnloadNow"));
+    register_server = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllRegisterServer"));
+    unregister_server = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllUnregisterServer"));
+  }
+  ~LoadedLibrary() {
+    if (handle_) dlclose(handle_);
+  }
+  bool complete() const {
+    return handle_ && get_class_object && can_unload_now && register_server && unregister_server;
+  }
+  GetClassObjectFn get_class_object = nullptr;
+  NoArgumentFn can_unload_now = nullptr;
+  NoArgumentFn register_server = nullptr;
+  NoArgumentFn unregister_server = nullptr;
+
+ private:
+  void* handle_ = nullptr;
+};
+
+class Server : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_TRUE(lib.complete()) << dlerror();
+    ASSERT_EQ(lib.can_unload_now(), S_OK) << "objects left alive by an earlier test";
+  }
+  IClassFactory* factory_of(const GUID& clsid) {
+    void* p = nullptr;
+    EXPECT_EQ(lib.get_class_object(clsid, IID_IClassFactory, &p), S_OK);
+    return static_cast<IClassFactory*>(p);
+  }
+  LoadedLibrary lib;
+};
+
+TEST_F(Server, CreatesAQuoteThroughItsFactoryAndCallsItByName) {
+  IClassFactory* factory = factory_of(CLSID_Cotizacion);
+  ASSERT_NE(factory, nullptr);
+  void* p = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &p), S_OK);
+  factory->Release();
+  IDispatch* quote = static_cast<IDispatch*>(p);
+  EXPECT_EQ(lib.can_unload_now(), S_FALSE);
+
+  int32_t folio = 0;
+  ASSERT_EQ(quote->GetIDsOfNames("Folio", &folio), S_OK);
+  std::vector<Variant> args{Variant("CT-000123")};
+  std::string error;
+  EXPECT_EQ(quote->Invoke(folio, InvokeKind::PropertyPut, args, nullptr, &error), S_OK) << error;
+  std::vector<Variant> none;
+  Variant value;
+  EXPECT_EQ(quote->Invoke(folio, InvokeKind::PropertyGet, none, &value, &error), S_OK) << error;
+  EXPECT_EQ(value, Variant("CT-000123"));
+
+  // The same object answers for its dual interface.
+  void* typed = nullptr;
+  ASSERT_EQ(quote->QueryInterface(IID__Cotizacion, &typed), S_OK);
+  EXPECT_EQ(static_cast<_Cotizacion*>(typed)->get_Folio(), "CT-000123");
+  static_cast<_Cotizacion*>(typed)->Release();
+
+  quote->Release();
+  EXPECT_EQ(lib.can_unload_now(), S_OK);
+}
+
+TEST_F(Server, ALockKeepsTheLibraryLoadedUntilItIsReleased) {
+  IClassFactory* factory = factory_of(CLSID_cCtDetalle);
+  ASSERT_NE(factory, nullptr);
+  EXPECT_EQ(factory->LockServer(true), S_OK);
+  EXPECT_EQ(lib.can_unload_now(), S_FALSE);
+  EXPECT_EQ(factory->LockServer(false), S_OK);
+  EXPECT_EQ(lib.can_unload_now(), S_OK);
+  factory->Release();
+}
+
+TEST_F(Server, EachFactoryCreatesItsClassAndRefusesWhatItCannotGive) {
+  const std::pair<const GUID*, const GUID*> classes[] = {
+      {&CLSID_Cotizacion, &IID__Cotizacion},
+      {&CLSID_cCtEncabezado, &IID__cCtEncabezado},
+      {&CLSID_cCtDetalle, &IID__cCtDetalle}};
+  for (const auto& [clsid, iid] : classes) {
+    SCOPED_TRACE(guid_text(*clsid));
+    IClassFactory* factory = factory_of(*clsid);
+    ASSERT_NE(factory, nullptr);
+    void* p = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, *iid, &p), S_OK);
+    static_cast<IUnknown*>(p)->Release();
+
+    // Another class's interface is refused and nothing stays alive.
+    const GUID& wrong = *iid == IID__cCtDetalle ? IID__Cotizacion : IID__cCtDetalle;
+    p = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(nullptr, wrong, &p), E_NOINTERFACE);
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(factory->CreateInstance(factory, *iid, &p), CLASS_E_NOAGGREGATION);
+    factory->Release();
+    EXPECT_EQ(lib.can_unload_now(), S_OK);
+  }
+  void* p = nullptr;
+  EXPECT_EQ(lib.get_class_object(IID__Cotizacion, IID_IClassFactory, &p),
+            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(lib.get_class_object(CLSID_Cotizacion, IID_IDispatch, &p), E_NOINTERFACE);
+  EXPECT_EQ(p, nullptr);
+}
+
+TEST_F(Server, AFailingStartUpGivesAnErrorResultNotAnException) {
+  boundary->fail("cSistema", "Servidor_Actual", 1, "Servidor no disponible");
+  IClassFactory* factory = factory_of(CLSID_Cotizacion);
+  ASSERT_NE(factory, nullptr);
+  void* p = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &p), E_FAIL);
+  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(lib.can_unload_now(), S_OK);
+  // Start-up runs again on the next creation, which now succeeds.
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &p), S_OK);
+  static_cast<IUnknown*>(p)->Release();
+  factory->Release();
+}
+
+// ---------------------------------------------------------------- registration
+
+// Reads a registry text file: key -> value name -> value.
+std::map<std::string, std::map<std::string, std::string>> parse_registry(const std::string& text) {
+  std::map<std::string, std::map<std::string, std::string>> keys;
+  std::istringstream in(text);
+  std::string line, key;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == ';') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      key = line.substr(1, line.size() - 2);
+      keys[key];
+      continue;
+    }
+    size_t eq = line.find("=\"");
+    if (eq == std::string::npos || line.back() != '"') continue;
+    std::string name = line.substr(0, eq);
+    if (name.size() >= 2 && name.front() == '"') name = name.substr(1, name.size() - 2);
+    keys[key][name] = line.substr(eq + 2, line.size() - eq - 3);
+  }
+  return keys;
+}
+
+std::string read_text(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+const char* const kForeign =
+    "; Registro de otros componentes\n"
+    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0A0A0A-0000-0000-0000-000000000001}]\n"
+    "@=\"Otro.Componente\"\n"
+    "\n"
+    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0A0A0A-0000-0000-0000-000000000001}\\InprocServer32]\n"
+    "@=\"/opt/otro/libotro.so\"\n"
+    "\"ThreadingModel\"=\"Both\"\n"
+    "\n"
+    "[HKEY_CLASSES_ROOT\\TypeLib\\{5C1E0A41-7B2D-4E8A-9F3C-216D804B1A01}\\1.1]\n"
+    "@=\"Quorlane\"\n"
+    "\n";
+
+class Registration : public Server {
+ protected:
+  void SetUp() override {
+    Server::SetUp();
+    char pattern[] = "/tmp/quorlane_registry_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    file = dir / "config" / "quorlane" / "registry";
+  }
+  void TearDown() override {
+    set_registry_path("");
+    fs::remove_all(dir);
+    Server::TearDown();
+  }
+  fs::path dir, file;
+};
+
+TEST_F(Registration, WritesTheClassesTypeLibraryAndInterfacesAndKeepsForeignKeys) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << kForeign;
+  set_registry_path(file.string());
+
+  ASSERT_EQ(lib.register_server(), S_OK);
+  const std::string registered = read_text(file);
+  auto keys = parse_registry(registered);
+  const std::string root = "HKEY_CLASSES_ROOT\\";
+  const std::string libid = "{5C1E0A41-7B2D-4E8A-9F3C-216D804B1A01}";
+  const struct {
+    const char* clsid;
+    const char* prog_id;
+    const char* iid;
+    const char* interface_name;
+  } classes[] = {
+      {"{5C1E0A42-7B2D-4E8A-9F3C-216D804B1A02}", "Quorlane.Cotizacion",
+       "{5C1E0A52-7B2D-4E8A-9F3C-216D804B1A12}", "_Cotizacion"},
+      {"{5C1E0A43-7B2D-4E8A-9F3C-216D804B1A03}", "Quorlane.cCtEncabezado",
+       "{5C1E0A53-7B2D-4E8A-9F3C-216D804B1A13}", "_cCtEncabezado"},
+      {"{5C1E0A44-7B2D-4E8A-9F3C-216D804B1A04}", "Quorlane.cCtDetalle",
+       "{5C1E0A54-7B2D-4E8A-9F3C-216D804B1A14}", "_cCtDetalle"},
+  };
+  for (const auto& c : classes) {
+    SCOPED_TRACE(c.prog_id);
+    const std::string clsid_key = root + "CLSID\\" + c.clsid;
+    EXPECT_EQ(keys[clsid_key]["@"], c.prog_id);
+    EXPECT_EQ(keys[clsid_key + "\\ProgID"]["@"], c.prog_id);
+    EXPECT_EQ(keys[clsid_key + "\\TypeLib"]["@"], libid);
+    const std::string server = keys[clsid_key + "\\InprocServer32"]["@"];
+    EXPECT_TRUE(fs::path(server).is_absolute()) << server;
+    EXPECT_TRUE(fs::exists(server) && fs::equivalent(server, QUORLANE_LIBRARY_PATH)) << server;
+    EXPECT_EQ(keys[clsid_key + "\\InprocServer32"]["ThreadingModel"], "Apartment");
+    EXPECT_EQ(keys[root + c.prog_id + "\\CLSID"]["@"], c.clsid);
+    const std::string interface_key = root + "Interface\\" + c.iid;
+    EXPECT_EQ(keys[interface_key]["@"], c.interface_name);
+    EXPECT_EQ(keys[interface_key + "\\TypeLib"]["@"], libid);
+    EXPECT_EQ(keys[interface_key + "\\TypeLib"]["Version"], "1.2");
+  }
+  const std::string typelib = root + "TypeLib\\" + libid + "\\1.2";
+  EXPECT_EQ(keys[typelib]["@"], "Quorlane");
+  EXPECT_TRUE(fs::equivalent(keys[typelib + "\\0\\linux"]["@"], QUORLANE_LIBRARY_PATH));
+  // The foreign keys, and the older type library version, are still there as they were.
+  EXPECT_EQ(registered.substr(0, std::string(kForeign).size()), kForeign);
+
+  // Registering again replaces the component's keys instead of adding them twice.
+  ASSERT_EQ(lib.register_server(), S_OK);
+  EXPECT_EQ(read_text(file), registered);
+
+  ASSERT_EQ(lib.unregister_server(), S_OK);
+  EXPECT_EQ(read_text(file), kForeign);
+  ASSERT_EQ(lib.unregister_server(), S_OK);
+  EXPECT_EQ(read_text(file), kForeign);
+}
+
+TEST_F(Registration, CreatesTheFileAndItsFolderWhenMissing) {
+  set_registry_path(file.string());
+  ASSERT_EQ(lib.unregister_server(), S_OK);
+  EXPECT_FALSE(fs::exists(file));  // nothing to remove, nothing written
+  ASSERT_EQ(lib.register_server(), S_OK);
+  auto keys = parse_registry(read_text(file));
+  EXPECT_EQ(keys.size(), 34u);  // 7 per class, 4 of the type library, 3 per interface
+  ASSERT_EQ(lib.unregister_server(), S_OK);
+  EXPECT_EQ(read_text(file), "");
+}
+
+TEST_F(Registration, AFolderInPlaceOfTheFileIsAnErrorResult) {
+  fs::create_directories(file);
+  set_registry_path(file.string());
+  EXPECT_EQ(lib.register_server(), SELFREG_E_CLASS);
+  EXPECT_EQ(lib.unregister_server(), SELFREG_E_CLASS);
+}
+
+TEST_F(Registration, LocationIsTheProgramsPathElseTheEnvironmentElseTheUsersConfig) {
+  const char* old_env = getenv("QUORLANE_REGISTRY");
+  const std::string saved_env = old_env ? old_env : "";
+  const char* old_home = getenv("HOME");
+  const std::string saved_home = old_home ? old_home : "";
+
+  unsetenv("QUORLANE_REGISTRY");
+  setenv("HOME", dir.c_str(), 1);
+  EXPECT_EQ(registry_path(), (dir / ".config/quorlane/registry").string());
+  setenv("QUORLANE_REGISTRY", (dir / "env_registry").c_str(), 1);
+  EXPECT_EQ(registry_path(), (dir / "env_registry").string());
+  set_registry_path((dir / "program_registry").string());
+  EXPECT_EQ(registry_path(), (dir / "program_registry").string());
+  set_registry_path("");
+  EXPECT_EQ(registry_path(), (dir / "env_registry").string());
+  ASSERT_EQ(lib.register_server(), S_OK);
+  EXPECT_TRUE(fs::exists(dir / "env_registry"));
+
+  if (old_env)
+    setenv("QUORLANE_REGISTRY", saved_env.c_str(), 1);
+  else
+    unsetenv("QUORLANE_REGISTRY");
+  if (old_home) setenv("HOME", saved_home.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace quorlane::test

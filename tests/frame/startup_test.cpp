@@ -1,0 +1,260 @@
+// Start-up of the component on a thread and creation of its objects.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "frame/publico.h"
+#include "quorlane/interfaces.h"
+#include "support/host_test.h"
+#include "support/cotizacion_access.h"
+
+namespace quorlane::test {
+namespace {
+
+const char* const kServidor = "cSistema.Servidor_Actual() -> \"SRV1\"";
+const char* const kTipoCalculo =
+    "cSistema.Obtener_Parametro(\"COT_TIPO_CALCULO_IMPORTES\", 0, \"N\", \"1\") -> \"1\"";
+const char* const kComentario =
+    "cSistema.Obtener_Parametro(\"GEN_COMENTARIO_PROMOCION\", 0, \"T\", \"*PROMOCION*\") -> "
+    "\"*PROMOCION*\"";
+
+// Logs each service creation, with the number of the component's objects alive at that moment,
+// into the same log as the host's answers, so that creations and calls can be ordered.
+class LoggingFactory final : public HostFactory {
+ public:
+  LoggingFactory(std::shared_ptr<HostFactory> inner, std::vector<std::string>* log)
+      : inner_(std::move(inner)), log_(log) {}
+  std::shared_ptr<cSistema> create_sistema() override {
+    note("cSistema");
+    return inner_->create_sistema();
+  }
+  std::shared_ptr<cDatos> create_datos() override {
+    note("cDatos");
+    return inner_->create_datos();
+  }
+  std::shared_ptr<cInventario> create_inventario() override {
+    note("cInventario");
+    return inner_->create_inventario();
+  }
+  std::shared_ptr<cImpuestos> create_impuestos() override {
+    note("cImpuestos");
+    return inner_->create_impuestos();
+  }
+  std::shared_ptr<cPromociones> create_promociones() override {
+    note("cPromociones");
+    return inner_->create_promociones();
+  }
+
+ private:
+  void note(const char* service) {
+    log_->push_back(std::string("new ") + service +
+                    " (objects alive: " + std::to_string(live_object_count()) + ")");
+  }
+  std::shared_ptr<HostFactory> inner_;
+  std::vector<std::string>* log_;
+};
+
+std::string creation_failure(const std::function<void()>& create) {
+  try {
+    create();
+  } catch (const Failure& e) {
+    return e.what();
+  }
+  return "(created)";
+}
+
+class StartUp : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    host->set("cSistema", "Servidor_Actual", "SRV1");
+  }
+  // Answers the calculation-type parameter with `value`, the others with their defaults.
+  void answer_calculation_type(Variant value) {
+    host->on("cSistema", "Obtener_Parametro", [value](std::vector<Variant>& args) {
+      return args[0].raw_text() == "COT_TIPO_CALCULO_IMPORTES" ? value : args[3];
+    });
+  }
+};
+
+TEST_F(StartUp, FirstObjectReadsServerAndParametersInOrderLaterObjectsAskNothing) {
+  Ref<_Cotizacion> first = create_Cotizacion();
+  EXPECT_EQ(take_calls(), (std::vector<std::string>{kServidor, kTipoCalculo, kComentario}));
+  EXPECT_EQ(publico().gServidor_Actual, "SRV1");
+  EXPECT_EQ(publico().gTipo_Calculo_Importes, 1);
+  EXPECT_EQ(publico().gComentario_Promocion, "*PROMOCION*");
+  EXPECT_TRUE(publico().gSistema && publico().gDatos && publico().gInventario);
+
+  Ref<_Cotizacion> second = create_Cotizacion();
+  Ref<_cCtEncabezado> header = create_cCtEncabezado();
+  Ref<_cCtDetalle> line = create_cCtDetalle();
+  EXPECT_TRUE(take_calls().empty());
+  EXPECT_EQ(host->created("cSistema"), 1);
+  EXPECT_EQ(host->created("cDatos"), 1);
+  EXPECT_EQ(host->created("cInventario"), 1);
+  EXPECT_EQ(host->created("cImpuestos"), 2);  // one per quote, none per property object
+}
+
+TEST_F(StartUp, ServicesAreCreatedBeforeTheCallsAndEachQuoteCreatesItsTaxServiceFirst) {
+  std::vector<std::string> log;
+  install_thread_host_factory(
+      std::make_shared<LoggingFactory>(wrap_host(host->factory(), boundary), &log));
+  host->on("cSistema", "Servidor_Actual", [&](std::vector<Variant>&) {
+    log.push_back("Servidor_Actual");
+    return Variant("SRV1");
+  });
+  host->on("cSistema", "Obtener_Parametro", [&](std::vector<Variant>& args) {
+    log.push_back("Obtener_Parametro " + args[0].raw_text());
+    return args[3];
+  });
+  long before = live_object_count();
+
+  Ref<_Cotizacion> quote = create_Cotizacion();
+  // The quote itself is alive when its cImpuestos is made; its header and line objects are not.
+  const std::string impuestos =
+      "new cImpuestos (objects alive: " + std::to_string(before + 1) + ")";
+  const std::string nothing_alive = " (objects alive: " + std::to_string(before) + ")";
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"new cSistema" + nothing_alive, "new cDatos" + nothing_alive,
+                                      "new cInventario" + nothing_alive, "Servidor_Actual",
+                                      "Obtener_Parametro COT_TIPO_CALCULO_IMPORTES",
+                                      "Obtener_Parametro GEN_COMENTARIO_PROMOCION", impuestos}));
+  EXPECT_EQ(live_object_count(), before + 3);  // the quote, its header and its line object
+
+  log.clear();
+  Ref<_Cotizacion> other = create_Cotizacion();
+  EXPECT_EQ(log, (std::vector<std::string>{
+                     "new cImpuestos (objects alive: " + std::to_string(before + 4) + ")"}));
+  quote = nullptr;
+  other = nullptr;
+  EXPECT_EQ(live_object_count(), before);
+}
+
+TEST_F(StartUp, RunsAgainOnEachThreadWithThatThreadsHost) {
+  Ref<_Cotizacion> main_quote = create_Cotizacion();
+  take_calls();
+
+  std::vector<std::string> thread_calls;
+  int16_t thread_type = 0;
+  std::string thread_comment, thread_failure;
+  std::thread worker([&] {
+    auto other_host = std::make_shared<FakeHost>();
+    auto other_boundary = std::make_shared<Boundary>();
+    other_host->set("cSistema", "Servidor_Actual", "SRV2");
+    other_host->on("cSistema", "Obtener_Parametro", [](std::vector<Variant>& args) {
+      return args[0].raw_text() == "COT_TIPO_CALCULO_IMPORTES" ? Variant(2.0) : Variant("*P2*");
+    });
+    install_thread_host_factory(wrap_host(other_host->factory(), other_boundary));
+    try {
+      Ref<_Cotizacion> q1 = create_Cotizacion();
+      Ref<_Cotizacion> q2 = create_Cotizacion();
+    } catch (const std::exception& e) {
+      thread_failure = e.what();
+    }
+    for (const CallRecord& c : other_boundary->take_calls()) thread_calls.push_back(call_text(c));
+    thread_type = publico().gTipo_Calculo_Importes;
+    thread_comment = publico().gComentario_Promocion;
+    reset_thread_state();
+    install_thread_host_factory(nullptr);
+  });
+  worker.join();
+
+  EXPECT_EQ(thread_failure, "");
+  EXPECT_EQ(thread_calls,
+            (std::vector<std::string>{
+                "cSistema.Servidor_Actual() -> \"SRV2\"",
+                "cSistema.Obtener_Parametro(\"COT_TIPO_CALCULO_IMPORTES\", 0, \"N\", \"1\") -> 2",
+                "cSistema.Obtener_Parametro(\"GEN_COMENTARIO_PROMOCION\", 0, \"T\", "
+                "\"*PROMOCION*\") -> \"*P2*\""}));
+  EXPECT_EQ(thread_type, 2);
+  EXPECT_EQ(thread_comment, "*P2*");
+  // This thread's state and host are untouched by the other thread's start-up.
+  EXPECT_TRUE(take_calls().empty());
+  EXPECT_EQ(publico().gServidor_Actual, "SRV1");
+  EXPECT_EQ(publico().gTipo_Calculo_Importes, 1);
+  EXPECT_EQ(publico().gComentario_Promocion, "*PROMOCION*");
+  Ref<_Cotizacion> again = create_Cotizacion();
+  EXPECT_TRUE(take_calls().empty());
+}
+
+TEST_F(StartUp, CalculationTypeIsRoundedToSixteenBitsHalvesToEven) {
+  const std::pair<Variant, int16_t> cases[] = {
+      {Variant(2.5), 2}, {Variant(3.5), 4},  {Variant(-2.5), -2},
+      {Variant("3"), 3}, {Variant(2.51), 3}, {Variant(int32_t{32767}), 32767}};
+  for (const auto& [answer, expected] : cases) {
+    reset_thread_state();
+    answer_calculation_type(answer);
+    Ref<_Cotizacion> quote = create_Cotizacion();
+    EXPECT_EQ(publico().gTipo_Calculo_Importes, expected) << debug_text(answer);
+  }
+  // A comment answered as a number is kept as its text.
+  reset_thread_state();
+  host->on("cSistema", "Obtener_Parametro", [](std::vector<Variant>& args) {
+    return args[0].raw_text() == "GEN_COMENTARIO_PROMOCION" ? Variant(5.0) : args[3];
+  });
+  Ref<_Cotizacion> quote = create_Cotizacion();
+  EXPECT_EQ(publico().gComentario_Promocion, "5");
+}
+
+TEST_F(StartUp, UnreadableCalculationTypeFailsCreationAndIsTriedAgainOnTheNextCreation) {
+  const long before = live_object_count();
+  const std::pair<Variant, const char*> bad[] = {{Variant("uno"), "No coinciden los tipos"},
+                                                 {Variant(40000.0), "Desbordamiento"}};
+  for (const auto& [answer, description] : bad) {
+    answer_calculation_type(answer);
+    EXPECT_EQ(creation_failure([] { create_Cotizacion(); }), description);
+    // Start-up stopped at the parameter: the earlier steps stay, the later ones never ran.
+    EXPECT_EQ(take_calls(),
+              (std::vector<std::string>{
+                  kServidor,
+                  "cSistema.Obtener_Parametro(\"COT_TIPO_CALCULO_IMPORTES\", 0, \"N\", "
+                  "\"1\") -> " +
+                      std::string(answer.is_text() ? "\"uno\"" : "40000")}));
+    EXPECT_EQ(publico().gServidor_Actual, "SRV1");
+    EXPECT_EQ(publico().gComentario_Promocion, "");
+    EXPECT_FALSE(publico().started);
+    EXPECT_EQ(host->created("cImpuestos"), 0);
+    EXPECT_EQ(live_object_count(), before);
+  }
+
+  answer_calculation_type(Variant(2.0));
+  Ref<_Cotizacion> quote = create_Cotizacion();
+  EXPECT_EQ(take_calls(),
+            (std::vector<std::string>{
+                kServidor,
+                "cSistema.Obtener_Parametro(\"COT_TIPO_CALCULO_IMPORTES\", 0, \"N\", \"1\") -> 2",
+                kComentario}));
+  EXPECT_EQ(publico().gTipo_Calculo_Importes, 2);
+  EXPECT_TRUE(publico().started);
+}
+
+TEST_F(StartUp, FailingServiceCreationStopsStartUpBeforeAnyCall) {
+  host->fail_creation("cDatos", "No se pudo crear cDatos");
+  const long before = live_object_count();
+  EXPECT_EQ(creation_failure([] { create_cCtDetalle(); }), "No se pudo crear cDatos");
+  EXPECT_TRUE(take_calls().empty());
+  EXPECT_TRUE(publico().gSistema);
+  EXPECT_FALSE(publico().gDatos);
+  EXPECT_FALSE(publico().gInventario);
+  EXPECT_FALSE(publico().started);
+  EXPECT_EQ(live_object_count(), before);
+}
+
+TEST_F(StartUp, FailingTaxServiceFailsTheQuoteButNotStartUp) {
+  host->fail_creation("cImpuestos", "Impuestos no disponible");
+  const long before = live_object_count();
+  EXPECT_EQ(creation_failure([] { create_Cotizacion(); }), "Impuestos no disponible");
+  EXPECT_TRUE(publico().started);
+  EXPECT_EQ(take_calls(), (std::vector<std::string>{kServidor, kTipoCalculo, kComentario}));
+  EXPECT_EQ(live_object_count(), before);
+  // Property objects need no tax service.
+  Ref<_cCtEncabezado> header = create_cCtEncabezado();
+  EXPECT_TRUE(header);
+  EXPECT_TRUE(take_calls().empty());
+}
+
+}  // namespace
+}  // namespace quorlane::test
