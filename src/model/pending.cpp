@@ -20,15 +20,6 @@ void Cotizacion::putref_Encabezado2(_cCtEncabezado*) { pending("Encabezado2"); }
 void Cotizacion::put_Detalle(const tCtDetalle&) { pending("Detalle"); }
 void Cotizacion::putref_Detalle2(_cCtDetalle*) { pending("Detalle2"); }
 
-// -- lines
-bool Cotizacion::Add_Cotizacion_Detalle() { pending("Add_Cotizacion_Detalle"); }
-bool Cotizacion::Add_Cotizacion_Detalle2() { pending("Add_Cotizacion_Detalle2"); }
-bool Cotizacion::Inserta_Cotizacion() { pending("Inserta_Cotizacion"); }
-bool Cotizacion::Inserta_Cotizacion2() { pending("Inserta_Cotizacion2"); }
-bool Cotizacion::Inserta_Cotizacion_Encabezado() { pending("Inserta_Cotizacion_Encabezado"); }
-bool Cotizacion::Inserta_Cotizacion_Encabezado2() { pending("Inserta_Cotizacion_Encabezado2"); }
-bool Cotizacion::Inserta_Promocion() { pending("Inserta_Promocion"); }
-bool Cotizacion::Inserta_Promocion2() { pending("Inserta_Promocion2"); }
 
 // -- lifecycle
 bool Cotizacion::Eliminar_Cotizacion(std::string&) { pending("Eliminar_Cotizacion"); }

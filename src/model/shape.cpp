@@ -10,14 +10,16 @@ const TwinInfo kRecordTwin = {false,
                               Routine::Inserta_Cotizacion_Encabezado,
                               Routine::Inserta_Promocion,
                               &kDetalleSetter,
-                              100};
+                              100,
+                              46};
 const TwinInfo kObjectTwin = {true,
                               Routine::Add_Cotizacion_Detalle2,
                               Routine::Inserta_Cotizacion2,
                               Routine::Inserta_Cotizacion_Encabezado2,
                               Routine::Inserta_Promocion2,
                               &kDetalle2Setter,
-                              50};
+                              50,
+                              22};
 
 const char* field_name(H f) {
   switch (f) {
@@ -173,6 +175,9 @@ void RecordShape::set_number(D f, double v) {
   if (double* p = number_field(line_, f)) *p = v;
 }
 
+KeptLine RecordShape::keep_line() { return line_; }
+void RecordShape::restore_line(const KeptLine& kept) { line_ = std::get<tCtDetalle>(kept); }
+
 // ---------------------------------------------------------------- object shape
 
 std::string ObjectShape::text(H f) {
@@ -252,5 +257,8 @@ void ObjectShape::set_number(D f, double v) {
     default: wrong_kind(field_name(f));
   }
 }
+
+KeptLine ObjectShape::keep_line() { return line_; }
+void ObjectShape::restore_line(const KeptLine& kept) { line_ = std::get<Ref<_cCtDetalle>>(kept); }
 
 }  // namespace quorlane
