@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 
 #include "frame/publico.h"
 #include "model/cotizacion.h"
