@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "frame/object.h"
 #include "model/properties.h"
@@ -13,6 +14,9 @@
 #include "quorlane/interfaces.h"
 
 namespace quorlane {
+
+class QuoteShape;
+enum class Routine;
 
 class Cotizacion final : public ComObject<Cotizacion, _Cotizacion> {
  public:
@@ -61,6 +65,13 @@ class Cotizacion final : public ComObject<Cotizacion, _Cotizacion> {
   bool Inserta_Promocion2();
   bool Crm_Historial_Seguimiento(const std::string& Ct_Folio, const std::string& Descripcion);
 
+  // Line admission, the two rows and promotion lines, each written once for both twins.
+  bool admit_line(QuoteShape& shape);
+  bool insert_detail_row(QuoteShape& shape);
+  bool insert_header_row(QuoteShape& shape);
+  bool insert_promotion_line(QuoteShape& shape);
+  bool run_twin_routine(Routine routine);  // the twin's private routine or public admission
+
   // State of the quote.
   bool m_Maneja_Tallas = false;
   bool m_Maneja_Colores = false;
@@ -77,6 +88,7 @@ class Cotizacion final : public ComObject<Cotizacion, _Cotizacion> {
 
   // Promotion lines admitted by the calls now running (the chain bound).
   int m_Promocion_Profundidad = 0;
+  std::vector<tPromocion> m_Promocion_Cadena;  // those lines' promotions, outermost first
 };
 
 }  // namespace quorlane

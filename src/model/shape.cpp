@@ -4,28 +4,30 @@
 
 namespace quorlane {
 
-const TwinInfo kRecordTwin = {false,
-                              Routine::Add_Cotizacion_Detalle,
-                              Routine::Inserta_Cotizacion,
-                              Routine::Inserta_Cotizacion_Encabezado,
-                              Routine::Inserta_Promocion,
-                              &kDetalleSetter,
-                              100,
-                              false,
-                              false,
-                              false,
-                              true};
-const TwinInfo kObjectTwin = {true,
-                              Routine::Add_Cotizacion_Detalle2,
-                              Routine::Inserta_Cotizacion2,
-                              Routine::Inserta_Cotizacion_Encabezado2,
-                              Routine::Inserta_Promocion2,
-                              &kDetalle2Setter,
-                              50,
-                              true,
-                              true,
-                              true,
-                              false};
+const TwinInfo kRecordTwin = {.object_shape = false,
+                              .admission = Routine::Add_Cotizacion_Detalle,
+                              .row_insert = Routine::Inserta_Cotizacion,
+                              .header_insert = Routine::Inserta_Cotizacion_Encabezado,
+                              .promotion = Routine::Inserta_Promocion,
+                              .setter = &kDetalleSetter,
+                              .concept_cut = 100,
+                              .cuota_fija_column = 46,
+                              .line_stock_location = false,
+                              .recomputes_flags = false,
+                              .amounts_with_fee = false,
+                              .amounts_set_quantity = true};
+const TwinInfo kObjectTwin = {.object_shape = true,
+                              .admission = Routine::Add_Cotizacion_Detalle2,
+                              .row_insert = Routine::Inserta_Cotizacion2,
+                              .header_insert = Routine::Inserta_Cotizacion_Encabezado2,
+                              .promotion = Routine::Inserta_Promocion2,
+                              .setter = &kDetalle2Setter,
+                              .concept_cut = 50,
+                              .cuota_fija_column = 22,
+                              .line_stock_location = true,
+                              .recomputes_flags = true,
+                              .amounts_with_fee = true,
+                              .amounts_set_quantity = false};
 
 const char* field_name(H f) {
   switch (f) {
@@ -181,6 +183,9 @@ void RecordShape::set_number(D f, double v) {
   if (double* p = number_field(line_, f)) *p = v;
 }
 
+KeptLine RecordShape::keep_line() { return line_; }
+void RecordShape::restore_line(const KeptLine& kept) { line_ = std::get<tCtDetalle>(kept); }
+
 // ---------------------------------------------------------------- object shape
 
 std::string ObjectShape::text(H f) {
@@ -260,5 +265,8 @@ void ObjectShape::set_number(D f, double v) {
     default: wrong_kind(field_name(f));
   }
 }
+
+KeptLine ObjectShape::keep_line() { return line_; }
+void ObjectShape::restore_line(const KeptLine& kept) { line_ = std::get<Ref<_cCtDetalle>>(kept); }
 
 }  // namespace quorlane

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <variant>
 
 #include "frame/error_convention.h"
 #include "quorlane/interfaces.h"
@@ -42,6 +43,7 @@ struct TwinInfo {
   Routine promotion;         // Inserta_Promocion / Inserta_Promocion2
   const SetterInfo* setter;  // kDetalleSetter / kDetalle2Setter
   size_t concept_cut;        // characters kept of a promotion line's concept: 100 / 50
+  size_t cuota_fija_column;  // place of Ct_Cuota_Fija among the 52 columns of a line row: 46 / 22
   // Detail assignment.
   bool line_stock_location;   // the line's own stock branch and warehouse (defaulted from the
                               // header) are costed, rather than the header's branch and warehouse
@@ -51,6 +53,10 @@ struct TwinInfo {
 };
 extern const TwinInfo kRecordTwin;
 extern const TwinInfo kObjectTwin;
+
+// The current line set aside while a promotion line is built on it: a copy of the line record,
+// or a second reference to the line object (which goes on changing with it).
+using KeptLine = std::variant<tCtDetalle, Ref<_cCtDetalle>>;
 
 // Reads and writes one shape's header and current line. The object shape goes through the
 // property getters and setters of the objects the quote holds (which may be the client's own
@@ -72,6 +78,9 @@ class QuoteShape {
   virtual void set_text(D f, const std::string& v) = 0;
   virtual void set_number(D f, double v) = 0;
 
+  virtual KeptLine keep_line() = 0;
+  virtual void restore_line(const KeptLine& kept) = 0;
+
   const TwinInfo& twin;
 };
 
@@ -90,6 +99,8 @@ class RecordShape final : public QuoteShape {
   double number(D f) override;
   void set_text(D f, const std::string& v) override;
   void set_number(D f, double v) override;
+  KeptLine keep_line() override;
+  void restore_line(const KeptLine& kept) override;
 
  private:
   tCtEncabezado& header_;
@@ -112,6 +123,8 @@ class ObjectShape final : public QuoteShape {
   double number(D f) override;
   void set_text(D f, const std::string& v) override;
   void set_number(D f, double v) override;
+  KeptLine keep_line() override;
+  void restore_line(const KeptLine& kept) override;
 
  private:
   Ref<_cCtEncabezado>& header_;

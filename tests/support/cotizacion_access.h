@@ -2,7 +2,10 @@
 // in it.
 #pragma once
 
+#include <memory>
+
 #include "model/cotizacion.h"
+#include "model/shape.h"
 
 namespace quorlane {
 
@@ -19,6 +22,27 @@ struct CotizacionTestAccess {
   static bool& m_Maneja_Colores(Cotizacion& q) { return q.m_Maneja_Colores; }
   static bool& m_Agregar_Promociones(Cotizacion& q) { return q.m_Agregar_Promociones; }
   static std::shared_ptr<cImpuestos>& m_Impuestos(Cotizacion& q) { return q.m_Impuestos; }
+
+  // Shorter names, and the private routines and shapes the line tests drive.
+  static tCtEncabezado& header(Cotizacion& q) { return q.m_Encabezado; }
+  static tCtDetalle& line(Cotizacion& q) { return q.m_Detalle; }
+  static int16_t& partida(Cotizacion& q) { return q.m_Partida; }
+  static std::string& branch_server(Cotizacion& q) { return q.m_Servidor_Sucursal; }
+  static bool& sizes(Cotizacion& q) { return q.m_Maneja_Tallas; }
+  static bool& colours(Cotizacion& q) { return q.m_Maneja_Colores; }
+  static std::string& timestamp(Cotizacion& q) { return q.m_Fecha_Texto; }
+  static int promotion_depth(Cotizacion& q) { return q.m_Promocion_Profundidad; }
+  static bool insert_detail_row(Cotizacion& q, bool object) {
+    return object ? q.Inserta_Cotizacion2() : q.Inserta_Cotizacion();
+  }
+  static bool insert_header_row(Cotizacion& q, bool object) {
+    return object ? q.Inserta_Cotizacion_Encabezado2() : q.Inserta_Cotizacion_Encabezado();
+  }
+  // The quote's own shape of either twin, over its members.
+  static std::unique_ptr<QuoteShape> shape(Cotizacion& q, bool object) {
+    if (object) return std::make_unique<ObjectShape>(q.m_Encabezado2, q.m_Detalle2);
+    return std::make_unique<RecordShape>(q.m_Encabezado, q.m_Detalle);
+  }
 
   // The same, from the interface a test holds.
   static Cotizacion& of(_Cotizacion& q) { return static_cast<Cotizacion&>(q); }
