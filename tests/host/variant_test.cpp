@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "quorlane/variant.h"
+
+#include <gtest/gtest.h>
 
 namespace quorlane {
 namespace {
