@@ -1,6 +1,6 @@
-#include "quorlane/variant.h"
-
 #include <gtest/gtest.h>
+
+#include "quorlane/variant.h"
 
 namespace quorlane {
 namespace {
