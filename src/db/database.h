@@ -46,7 +46,10 @@ class Database : public Connection {
 
 // Opens (creating when missing) a SQLite database file: WAL journal, a busy timeout of 10 s so
 // that writers of other threads and processes are waited for. Fails with the database's
-// message.
+// message. Its Execute reads a query's rows into a MemoryRecordset (whose columns() and rows()
+// a caller may read directly): SQL NULL gives Null, integers that fit in 32 bits Int32, other
+// numbers Double, text (dates included, as stored) Text. It runs exactly one statement: a
+// text holding a second one fails before anything runs.
 std::shared_ptr<Database> open_sqlite(const std::string& path);
 
 }  // namespace quorlane::db
