@@ -1,0 +1,55 @@
+// A database connection of the standard host: the Connection that the component executes its
+// Transact-SQL on, plus what the host's own queries need (bound parameters, statements prepared
+// once per connection). One connection serves one thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/dialect.h"
+#include "quorlane/host.h"
+
+namespace quorlane::db {
+
+// How a column was declared, where the host formats its values by it.
+enum class ColumnKind : uint8_t { Other, Date, DateTime };
+
+// The rows of one of the host's own statements.
+struct Rows {
+  std::vector<std::string> columns;
+  std::vector<ColumnKind> kinds;  // one per column
+  std::vector<std::vector<Variant>> values;
+
+  bool empty() const { return values.empty(); }
+  // The first row's value of column `index`; Null when there is no row.
+  Variant first(size_t index = 0) const;
+};
+
+class Database : public Connection {
+ public:
+  virtual Engine engine() const = 0;
+
+  // Runs one of the host's own statements, written with ? placeholders for `params` (Empty and
+  // Null bind SQL NULL; dates bind their "YYYY-MM-DD HH:MM:SS" text). The statement is prepared
+  // on first use and kept for the connection. Returns the rows a query (or RETURNING) gives.
+  // Fails with the database's message.
+  virtual Rows run(const std::string& sql, const std::vector<Variant>& params = {}) = 0;
+
+  // Rows changed by the last statement that `run` or `Execute` ran.
+  virtual int64_t changes() = 0;
+
+  // Whether the table exists.
+  virtual bool has_table(const std::string& name) = 0;
+};
+
+// Opens (creating when missing) a SQLite database file: WAL journal, a busy timeout of 10 s so
+// that writers of other threads and processes are waited for. Fails with the database's
+// message. Its Execute reads a query's rows into a MemoryRecordset (whose columns() and rows()
+// a caller may read directly): SQL NULL gives Null, integers that fit in 32 bits Int32, other
+// numbers Double, text (dates included, as stored) Text. It runs exactly one statement: a
+// text holding a second one fails before anything runs.
+std::shared_ptr<Database> open_sqlite(const std::string& path);
+
+}  // namespace quorlane::db

@@ -1,0 +1,174 @@
+#include "db/dialect.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <vector>
+
+namespace quorlane::db {
+
+namespace {
+
+bool is_word_char(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_' ||
+         u == '@' || u == '#' || u == '$' || u >= 0x80;
+}
+
+bool same_word(std::string_view word, const char* keyword) {
+  return word.size() == std::strlen(keyword) && strncasecmp(word.data(), keyword, word.size()) == 0;
+}
+
+// Position just past the quoted literal, quoted identifier or comment that starts at `i`, or
+// `i` itself when none starts there. A doubled closing character stands for itself.
+size_t skip_quoted(std::string_view s, size_t i) {
+  if (i >= s.size()) return i;
+  char open = s[i];
+  char close = open == '[' ? ']' : open;
+  if (open == '\'' || open == '"' || open == '[') {
+    size_t j = i + 1;
+    while (j < s.size()) {
+      if (s[j] == close) {
+        if (j + 1 < s.size() && s[j + 1] == close) {
+          j += 2;
+          continue;
+        }
+        return j + 1;
+      }
+      ++j;
+    }
+    return s.size();  // unterminated: the rest is inside it
+  }
+  if (s.compare(i, 2, "--") == 0) {
+    size_t end = s.find('\n', i);
+    return end == std::string_view::npos ? s.size() : end + 1;
+  }
+  if (s.compare(i, 2, "/*") == 0) {
+    size_t end = s.find("*/", i + 2);
+    return end == std::string_view::npos ? s.size() : end + 2;
+  }
+  return i;
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+bool starts_comment(std::string_view s, size_t i) {
+  return s.compare(i, 2, "--") == 0 || s.compare(i, 2, "/*") == 0;
+}
+
+// Position of the next significant character at or after `i` (blanks and comments skipped).
+size_t next_significant(std::string_view s, size_t i) {
+  while (i < s.size()) {
+    if (is_blank(s[i])) {
+      ++i;
+    } else if (starts_comment(s, i)) {
+      i = skip_quoted(s, i);
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+size_t word_end(std::string_view s, size_t i) {
+  while (i < s.size() && is_word_char(s[i])) ++i;
+  return i;
+}
+
+// Whether the parenthesis at `open` holds exactly two arguments (one comma at its own level).
+bool holds_two_arguments(std::string_view s, size_t open) {
+  int depth = 0;
+  int commas = 0;
+  size_t i = open;
+  while (i < s.size()) {
+    size_t after = skip_quoted(s, i);
+    if (after != i) {
+      i = after;
+      continue;
+    }
+    char c = s[i];
+    if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (--depth == 0) return commas == 1;
+    } else if (c == ',' && depth == 1) {
+      ++commas;
+    } else if (c == ';') {
+      return false;
+    }
+    ++i;
+  }
+  return false;
+}
+
+struct Edit {
+  size_t pos;
+  size_t length;  // of the text replaced
+  const char* text;
+};
+
+}  // namespace
+
+std::optional<std::string> adapted_statement(Engine engine, std::string_view sql) {
+  if (engine == Engine::SqlServer) return std::nullopt;
+  std::vector<Edit> edits;
+  bool statement_start = true;
+  size_t i = 0;
+  while (i < sql.size()) {
+    size_t after = skip_quoted(sql, i);
+    if (after != i) {
+      if (!starts_comment(sql, i)) statement_start = false;
+      i = after;
+      continue;
+    }
+    char c = sql[i];
+    if (!is_word_char(c)) {
+      if (c == ';') {
+        statement_start = true;
+      } else if (!is_blank(c)) {
+        statement_start = false;
+      }
+      ++i;
+      continue;
+    }
+    size_t end = word_end(sql, i);
+    std::string_view word = sql.substr(i, end - i);
+    if (statement_start && same_word(word, "DELETE")) {
+      // DELETE followed by the table's name rather than FROM.
+      size_t next = next_significant(sql, end);
+      if (next < sql.size()) {
+        char n = sql[next];
+        bool names_table = n == '"' || n == '[';
+        if (is_word_char(n)) {
+          std::string_view target = sql.substr(next, word_end(sql, next) - next);
+          names_table = !same_word(target, "FROM") && !same_word(target, "TOP");
+        }
+        if (names_table) edits.push_back({end, 0, " FROM"});
+      }
+    } else if (same_word(word, "ISNULL")) {
+      size_t next = next_significant(sql, end);
+      if (next < sql.size() && sql[next] == '(' && holds_two_arguments(sql, next))
+        edits.push_back({i, end - i, "COALESCE"});
+    }
+    statement_start = false;
+    i = end;
+  }
+  if (edits.empty()) return std::nullopt;
+  std::string out;
+  out.reserve(sql.size() + edits.size() * 4);
+  size_t from = 0;
+  for (const Edit& e : edits) {
+    out.append(sql.substr(from, e.pos - from));
+    out.append(e.text);
+    from = e.pos + e.length;
+  }
+  out.append(sql.substr(from));
+  return out;
+}
+
+std::string adapt_statement(Engine engine, std::string_view sql) {
+  std::optional<std::string> adapted = adapted_statement(engine, sql);
+  return adapted ? std::move(*adapted) : std::string(sql);
+}
+
+}  // namespace quorlane::db

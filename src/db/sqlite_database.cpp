@@ -1,0 +1,230 @@
+// The embedded backend: one SQLite connection, used by one thread at a time.
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cstdint>
+#include <unordered_map>
+
+#include "db/database.h"
+
+namespace quorlane::db {
+
+namespace {
+
+// Text of the failure the connection just reported. Every SQLite error becomes a Failure here
+// and nowhere else.
+Failure sqlite_failure(sqlite3* db, int rc) {
+  const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  return Failure(message != nullptr ? message : sqlite3_errstr(rc));
+}
+
+constexpr const char* kOneStatementOnly = "El texto contiene más de una instrucción SQL";
+
+// The rows of a query give Null for SQL NULL, numbers for numeric values (integers that fit
+// in 32 bits as Int32, others as Double) and text otherwise.
+Variant column_value(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+      return Variant::null();
+    case SQLITE_INTEGER: {
+      sqlite3_int64 v = sqlite3_column_int64(stmt, i);
+      if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
+      return Variant(static_cast<double>(v));
+    }
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(stmt, i));
+    default: {
+      const void* bytes = sqlite3_column_blob(stmt, i);
+      int size = sqlite3_column_bytes(stmt, i);
+      return Variant(std::string(static_cast<const char*>(bytes), static_cast<size_t>(size)));
+    }
+  }
+}
+
+ColumnKind column_kind(sqlite3_stmt* stmt, int i) {
+  const char* declared = sqlite3_column_decltype(stmt, i);
+  if (declared == nullptr) return ColumnKind::Other;
+  std::string upper(declared);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper.find("DATETIME") != std::string::npos || upper.find("TIMESTAMP") != std::string::npos)
+    return ColumnKind::DateTime;
+  if (upper.rfind("DATE", 0) == 0) return ColumnKind::Date;
+  return ColumnKind::Other;
+}
+
+bool only_blanks(const char* text) {
+  for (; *text != '\0'; ++text)
+    if (!std::isspace(static_cast<unsigned char>(*text)) && *text != ';') return false;
+  return true;
+}
+
+class Statement {
+ public:
+  Statement() = default;
+  explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { sqlite3_finalize(stmt_); }
+  sqlite3_stmt* get() const { return stmt_; }
+  sqlite3_stmt** out() { return &stmt_; }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+class SqliteDatabase final : public Database {
+ public:
+  explicit SqliteDatabase(sqlite3* db) : db_(db) {}
+  ~SqliteDatabase() override {
+    for (auto& entry : cache_) sqlite3_finalize(entry.second);
+    sqlite3_close_v2(db_);
+  }
+
+  Engine engine() const override { return Engine::SQLite; }
+
+  std::shared_ptr<Recordset> Execute(const std::string& sql, int32_t) override {
+    std::optional<std::string> adapted = adapted_statement(Engine::SQLite, sql);
+    const std::string& text = adapted ? *adapted : sql;
+    Statement stmt;
+    const char* tail = nullptr;
+    int rc =
+        sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size() + 1), stmt.out(), &tail);
+    if (rc != SQLITE_OK) throw sqlite_failure(db_, rc);
+    if (tail != nullptr && !only_blanks(tail)) {
+      Statement next;
+      rc = sqlite3_prepare_v2(db_, tail, -1, next.out(), nullptr);
+      if (rc != SQLITE_OK) throw sqlite_failure(db_, rc);
+      if (next.get() != nullptr) throw Failure(kOneStatementOnly);
+    }
+    if (stmt.get() == nullptr) return std::make_shared<MemoryRecordset>();  // only comments
+    Rows rows = read_rows(stmt.get());
+    return std::make_shared<MemoryRecordset>(std::move(rows.columns), std::move(rows.values));
+  }
+
+  Rows run(const std::string& sql, const std::vector<Variant>& params) override {
+    sqlite3_stmt* stmt = cached(sql);
+    struct Reset {
+      sqlite3_stmt* s;
+      ~Reset() {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+      }
+    } reset{stmt};
+    for (size_t i = 0; i < params.size(); ++i) bind(stmt, static_cast<int>(i + 1), params[i]);
+    return read_rows(stmt);
+  }
+
+  int64_t changes() override { return sqlite3_changes64(db_); }
+
+  bool has_table(const std::string& name) override {
+    return !run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                {Variant(name)})
+                .empty();
+  }
+
+ private:
+  // Steps the statement to its end, keeping the rows it gives.
+  Rows read_rows(sqlite3_stmt* stmt) {
+    Rows rows;
+    int n = sqlite3_column_count(stmt);
+    for (int i = 0; i < n; ++i) {
+      const char* name = sqlite3_column_name(stmt, i);
+      rows.columns.emplace_back(name != nullptr ? name : "");
+      rows.kinds.push_back(column_kind(stmt, i));
+    }
+    for (;;) {
+      int rc = sqlite3_step(stmt);
+      if (rc == SQLITE_DONE) break;
+      if (rc != SQLITE_ROW) throw sqlite_failure(db_, rc);
+      std::vector<Variant> row;
+      row.reserve(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) row.push_back(column_value(stmt, i));
+      rows.values.push_back(std::move(row));
+    }
+    return rows;
+  }
+
+  sqlite3_stmt* cached(const std::string& sql) {
+    auto found = cache_.find(sql);
+    if (found != cache_.end()) return found->second;
+    // The host's statements are few; a cache grown past any sensible size starts again.
+    if (cache_.size() >= kCacheLimit) {
+      for (auto& entry : cache_) sqlite3_finalize(entry.second);
+      cache_.clear();
+    }
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size() + 1),
+                                SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) throw sqlite_failure(db_, rc);
+    if (stmt == nullptr) throw Failure(kOneStatementOnly);
+    cache_.emplace(sql, stmt);
+    return stmt;
+  }
+
+  void bind(sqlite3_stmt* stmt, int index, const Variant& value) {
+    int rc = SQLITE_OK;
+    switch (value.kind()) {
+      case Variant::Kind::Empty:
+      case Variant::Kind::Null:
+        rc = sqlite3_bind_null(stmt, index);
+        break;
+      case Variant::Kind::Boolean:
+        rc = sqlite3_bind_int(stmt, index, value.raw_bool() ? 1 : 0);
+        break;
+      case Variant::Kind::Int16:
+      case Variant::Kind::Int32:
+        rc = sqlite3_bind_int(stmt, index, value.raw_int());
+        break;
+      case Variant::Kind::Double:
+        rc = sqlite3_bind_double(stmt, index, value.raw_double());
+        break;
+      case Variant::Kind::Date: {
+        std::string text = date_time_text(Date{value.raw_double()});
+        rc = sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()),
+                               SQLITE_TRANSIENT);
+        break;
+      }
+      case Variant::Kind::Text: {
+        const std::string& text = value.raw_text();
+        rc = sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()),
+                               SQLITE_TRANSIENT);
+        break;
+      }
+      default:
+        throw Failure(kTypeMismatch);  // objects and records have no SQL value
+    }
+    if (rc != SQLITE_OK) throw sqlite_failure(db_, rc);
+  }
+
+  static constexpr size_t kCacheLimit = 256;
+  sqlite3* db_;
+  std::unordered_map<std::string, sqlite3_stmt*> cache_;
+};
+
+}  // namespace
+
+Variant Rows::first(size_t index) const {
+  if (values.empty() || index >= values.front().size()) return Variant::null();
+  return values.front()[index];
+}
+
+std::shared_ptr<Database> open_sqlite(const std::string& path) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) {
+    Failure failure = sqlite_failure(db, rc);
+    sqlite3_close_v2(db);
+    throw failure;
+  }
+  auto database = std::make_shared<SqliteDatabase>(db);
+  // Writers of other threads and processes are waited for; WAL lets readers go on meanwhile.
+  // NORMAL synchronisation is safe in WAL mode and spares a disk flush per commit.
+  sqlite3_busy_timeout(db, 10000);
+  for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"}) {
+    rc = sqlite3_exec(db, pragma, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw sqlite_failure(db, rc);
+  }
+  return database;
+}
+
+}  // namespace quorlane::db
