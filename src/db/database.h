@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/dialect.h"
@@ -51,5 +52,19 @@ class Database : public Connection {
 // numbers Double, text (dates included, as stored) Text. It runs exactly one statement: a
 // text holding a second one fails before anything runs.
 std::shared_ptr<Database> open_sqlite(const std::string& path);
+
+// Connects through ODBC with a connection string ("Driver=...;Server=...;..."), in autocommit
+// mode. The engine, and with it the dialect, is the one the server names itself
+// (SQL_DBMS_NAME): PostgreSQL or Microsoft SQL Server; any other fails. A PostgreSQL server must
+// have standard_conforming_strings on, or the connection is refused. Text travels as UTF-16
+// through the driver's wide-character calls. Its Execute reads a query's rows into a
+// MemoryRecordset: SQL NULL gives Null, integer columns Int32 (Double beyond 32 bits), numeric,
+// decimal and floating columns Double, dates "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS",
+// anything else Text. Failures carry the driver's diagnostics: "[SQLSTATE] message".
+std::shared_ptr<Database> open_odbc(const std::string& connection_string);
+
+// Fails when `text` (a statement or a parameter's value) holds a NUL character, which no engine
+// keeps: the text would be cut there.
+void refuse_nul(std::string_view text);
 
 }  // namespace quorlane::db

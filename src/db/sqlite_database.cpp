@@ -83,6 +83,7 @@ class SqliteDatabase final : public Database {
   Engine engine() const override { return Engine::SQLite; }
 
   std::shared_ptr<Recordset> Execute(const std::string& sql, int32_t) override {
+    refuse_nul(sql);
     std::optional<std::string> adapted = adapted_statement(Engine::SQLite, sql);
     const std::string& text = adapted ? *adapted : sql;
     Statement stmt;
@@ -102,6 +103,7 @@ class SqliteDatabase final : public Database {
   }
 
   Rows run(const std::string& sql, const std::vector<Variant>& params) override {
+    refuse_nul(sql);
     sqlite3_stmt* stmt = cached(sql);
     struct Reset {
       sqlite3_stmt* s;
@@ -186,6 +188,7 @@ class SqliteDatabase final : public Database {
       }
       case Variant::Kind::Text: {
         const std::string& text = value.raw_text();
+        refuse_nul(text);
         rc = sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()),
                                SQLITE_TRANSIENT);
         break;

@@ -1,5 +1,5 @@
 // Folios allocated at once by threads of one process and by other processes on the same
-// database file never repeat, and no allocation fails while another writer holds the file.
+// database never repeat, and no allocation fails while another writer holds the file or row.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +10,7 @@
 
 #include "host/sql/standard_host.h"
 #include "support/temp_dir.h"
+#include "support/test_databases.h"
 
 namespace quorlane {
 namespace {
@@ -39,9 +40,13 @@ bool allocate(StandardHost& host, std::vector<std::string>& out) {
   }
 }
 
-TEST(FolioConcurrency, TwoThreadsAndTwoProcessesGetDistinctFolios) {
+class FolioConcurrency : public ::testing::TestWithParam<test::TestEngine> {};
+
+TEST_P(FolioConcurrency, TwoThreadsAndTwoProcessesGetDistinctFolios) {
+  test::TestDatabase database(GetParam());
+  QUORLANE_REQUIRE_TEST_DATABASE(database);
   test::TempDir dir;
-  const std::string path = dir.file("folios.db");
+  const std::string path = database.setting();
   {
     // Tables and series are set up, and every connection closed, before any process forks.
     auto setup = StandardHost::create(settings_for(path));
@@ -90,6 +95,8 @@ TEST(FolioConcurrency, TwoThreadsAndTwoProcessesGetDistinctFolios) {
   EXPECT_EQ(*all.begin(), "A0000000001");
   EXPECT_EQ(*all.rbegin(), "A0000002000");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, FolioConcurrency, test::test_engines(), test::engine_test_name);
 
 }  // namespace
 }  // namespace quorlane

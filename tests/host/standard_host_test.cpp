@@ -8,6 +8,7 @@
 #include "db/database.h"
 #include "frame/host_factory.h"
 #include "support/temp_dir.h"
+#include "support/test_databases.h"
 
 namespace quorlane {
 namespace {
@@ -23,13 +24,15 @@ std::string failure_of(const std::function<void()>& f) {
 
 const Date kClock = make_date(2026, 12, 5, 10, 30, 0);
 
-// A standard host on a fresh SQLite file in a directory of its own, with the demonstration
-// catalogue loaded and the clock fixed.
-class StandardHostTest : public ::testing::Test {
+// A standard host on a fresh database of each engine, with the demonstration catalogue loaded
+// and the clock fixed.
+class StandardHostTest : public ::testing::TestWithParam<test::TestEngine> {
  protected:
   void SetUp() override {
+    database = std::make_unique<test::TestDatabase>(GetParam());
+    QUORLANE_REQUIRE_TEST_DATABASE(*database);
     HostSettings s;
-    s.database = dir.file("quorlane.db");
+    s.database = database->setting();
     s.operator_name = "MARTA";
     s.clock = kClock;
     s.message_log = dir.file("mensajes.log");
@@ -45,6 +48,10 @@ class StandardHostTest : public ::testing::Test {
   // The first row's value of a query's only column.
   Variant value(const std::string& text) { return host->database()->run(text).first(); }
 
+  bool sqlite() const { return GetParam() == test::TestEngine::SQLite; }
+
+  // Destroyed last: the host's connections close before the database goes.
+  std::unique_ptr<test::TestDatabase> database;
   test::TempDir dir;
   std::shared_ptr<StandardHost> host;
   std::shared_ptr<HostFactory> factory;
@@ -64,7 +71,21 @@ using Registrations = StandardHostTest;
 using Messages = StandardHostTest;
 using Settings = StandardHostTest;
 
-TEST_F(StandardHostSchema, OpeningAFileWithoutTablesCreatesThemAndTheDemoLoadsOnce) {
+#define QUORLANE_ON_EVERY_ENGINE(suite) \
+  INSTANTIATE_TEST_SUITE_P(Engines, suite, test::test_engines(), test::engine_test_name)
+QUORLANE_ON_EVERY_ENGINE(StandardHostSchema);
+QUORLANE_ON_EVERY_ENGINE(Parameters);
+QUORLANE_ON_EVERY_ENGINE(FieldLookup);
+QUORLANE_ON_EVERY_ENGINE(Folios);
+QUORLANE_ON_EVERY_ENGINE(Conversions);
+QUORLANE_ON_EVERY_ENGINE(Inventory);
+QUORLANE_ON_EVERY_ENGINE(Taxes);
+QUORLANE_ON_EVERY_ENGINE(Promotions);
+QUORLANE_ON_EVERY_ENGINE(Registrations);
+QUORLANE_ON_EVERY_ENGINE(Messages);
+QUORLANE_ON_EVERY_ENGINE(Settings);
+
+TEST_P(StandardHostSchema, OpeningAFileWithoutTablesCreatesThemAndTheDemoLoadsOnce) {
   for (const char* table : {"Cotizacion",
                             "Cotizacion_Encabezado",
                             "Documento_Descripcion_Extendida",
@@ -98,7 +119,7 @@ TEST_F(StandardHostSchema, OpeningAFileWithoutTablesCreatesThemAndTheDemoLoadsOn
 }
 
 // The statements of a quote's life, as the component writes them, on the created tables.
-TEST_F(StandardHostSchema, AcceptsTheComponentsStatements) {
+TEST_P(StandardHostSchema, AcceptsTheComponentsStatements) {
   const std::string fecha = datos->Fecha_Documento_SQL(kClock);
   const std::string stamp = datos->Fecha_SQL(kClock);
   sql("INSERT INTO Cotizacion_Encabezado (Ct_Folio, Ct_Tabla, Ct_Documento, Ct_Referencia, "
@@ -176,7 +197,7 @@ TEST_F(StandardHostSchema, AcceptsTheComponentsStatements) {
   EXPECT_EQ(value("SELECT COUNT(*) FROM Cotizacion_Encabezado"), Variant(int32_t{1}));
 }
 
-TEST_F(Parameters, ReadTheStoredValueByTypeOrTheDefault) {
+TEST_P(Parameters, ReadTheStoredValueByTypeOrTheDefault) {
   sql("INSERT INTO Parametro (Pa_Cve_Parametro, Pa_Valor) VALUES ('NUM', ' 2.5 '), "
       "('NULO', NULL), ('TEXTO', 'abc'), ('SI_MIN', 'si'), ('TRUE', 'True'), ('CERO', '0'), "
       "('NO', 'No'), ('FALSE', 'FALSE'), ('RARO', 'quizá')");
@@ -204,7 +225,7 @@ TEST_F(Parameters, ReadTheStoredValueByTypeOrTheDefault) {
             "Tipo de parámetro no válido: X");
 }
 
-TEST_F(FieldLookup, ReadsByOneOrTwoKeysAndSkipsTheExcludedStatus) {
+TEST_P(FieldLookup, ReadsByOneOrTwoKeysAndSkipsTheExcludedStatus) {
   EXPECT_EQ(
       datos->Obtener_Campo("Sucursal", "Sc_Cve_Sucursal", "S2", "Sc_Servidor_Id", 0, "", "", ""),
       "SRV-NORTE");
@@ -241,7 +262,7 @@ TEST_F(FieldLookup, ReadsByOneOrTwoKeysAndSkipsTheExcludedStatus) {
       "");
 }
 
-TEST_F(FieldLookup, GivesDatesNumbersAndNullAsText) {
+TEST_P(FieldLookup, GivesDatesNumbersAndNullAsText) {
   EXPECT_EQ(
       datos->Obtener_Campo("Promocion", "Pm_Folio", "PM0001", "Pm_Fecha_Inicio", 0, "", "", ""),
       "2024-01-01");
@@ -255,7 +276,8 @@ TEST_F(FieldLookup, GivesDatesNumbersAndNullAsText) {
             "0");
   sql("INSERT INTO Documento_Registro (Dr_Tabla, Dr_Documento, Dr_ID, Fecha_Alta) VALUES "
       "('X', 'F1', NULL, '2026-12-05T08:05:09')");
-  sql("UPDATE Costo SET Co_Costo = 0.1 + 0.2 WHERE Pr_Cve_Producto = 'P2'");
+  sql("UPDATE Costo SET Co_Costo = CAST(0.1 AS DOUBLE PRECISION) + CAST(0.2 AS DOUBLE PRECISION) "
+      "WHERE Pr_Cve_Producto = 'P2'");
   EXPECT_EQ(
       datos->Obtener_Campo("Documento_Registro", "Dr_Documento", "F1", "Fecha_Alta", 0, "", "", ""),
       "2026-12-05 08:05:09");
@@ -265,7 +287,7 @@ TEST_F(FieldLookup, GivesDatesNumbersAndNullAsText) {
             "0.30000000000000004");
 }
 
-TEST_F(FieldLookup, RefusesNamesThatAreNoPlainIdentifiers) {
+TEST_P(FieldLookup, RefusesNamesThatAreNoPlainIdentifiers) {
   for (const char* name :
        {"Moneda; DROP TABLE Moneda", "Mn Descripcion", "1Moneda", "", "Moneda--", "[Moneda]"}) {
     std::string expected = std::string("Nombre de tabla o columna no válido: ") + name;
@@ -281,13 +303,16 @@ TEST_F(FieldLookup, RefusesNamesThatAreNoPlainIdentifiers) {
     EXPECT_EQ(datos->Ultimo_Error(), expected);
   }
   EXPECT_EQ(value("SELECT COUNT(*) FROM Moneda"), Variant(int32_t{3}));
+  // The engine's own description: PostgreSQL's through ODBC carries the SQLSTATE first.
   EXPECT_EQ(failure_of([&] {
               datos->Obtener_Campo("Moneda", "Mn_Cve_Moneda", "MXN", "Nada", 0, "", "", "");
             }),
-            "no such column: Nada");
+            sqlite() ? "no such column: Nada"
+                     : "[42703] ERROR: column \"nada\" does not exist; Error while preparing "
+                       "parameters");
 }
 
-TEST_F(Folios, NumberEachSeriesWithPrefixAndZerosAndNoneForABranchWithoutSeries) {
+TEST_P(Folios, NumberEachSeriesWithPrefixAndZerosAndNoneForABranchWithoutSeries) {
   EXPECT_EQ(datos->Obtener_Folio("S1", "COTIZACION", 10, -1), Variant("A0000000001"));
   EXPECT_EQ(datos->Obtener_Folio("S1", "COTIZACION", 10, -1), Variant("A0000000002"));
   EXPECT_EQ(datos->Obtener_Folio("S2", "COTIZACION", 10, -1), Variant("B0000000001"));
@@ -301,7 +326,7 @@ TEST_F(Folios, NumberEachSeriesWithPrefixAndZerosAndNoneForABranchWithoutSeries)
   EXPECT_EQ(value("SELECT Fo_Ultimo FROM Folio WHERE Sc_Cve_Sucursal = 'S1'"), Variant(int32_t{3}));
 }
 
-TEST_F(Conversions, LookUpProductRowThenGeneralThenReverseRows) {
+TEST_P(Conversions, LookUpProductRowThenGeneralThenReverseRows) {
   EXPECT_EQ(datos->Factor_Conversion("P5", "CAJ", "PZA"), 12);
   EXPECT_DOUBLE_EQ(datos->Factor_Conversion("P5", "PZA", "CAJ"), 1.0 / 12);
   EXPECT_EQ(datos->Factor_Conversion("P1", "DOC", "PZA"), 12);
@@ -327,7 +352,7 @@ TEST_F(Conversions, LookUpProductRowThenGeneralThenReverseRows) {
             "No existe conversión de la unidad: A, a la unidad: b, para el producto: ");
 }
 
-TEST_F(Conversions, FractionsOnlyForUnitsThatAllowThem) {
+TEST_P(Conversions, FractionsOnlyForUnitsThatAllowThem) {
   EXPECT_TRUE(datos->Unidad_Permite_Fracciones("M"));
   EXPECT_TRUE(datos->Unidad_Permite_Fracciones("KG"));
   EXPECT_FALSE(datos->Unidad_Permite_Fracciones("PZA"));
@@ -335,7 +360,7 @@ TEST_F(Conversions, FractionsOnlyForUnitsThatAllowThem) {
   EXPECT_FALSE(datos->Unidad_Permite_Fracciones("LITRO"));
 }
 
-TEST_F(Conversions, SizeAndColourRelations) {
+TEST_P(Conversions, SizeAndColourRelations) {
   EXPECT_TRUE(datos->Existe_Producto_Talla("P3", "M"));
   EXPECT_FALSE(datos->Existe_Producto_Talla("P3", "XL"));
   EXPECT_EQ(datos->Ultimo_Error(), "No existe la talla: XL, del producto: P3");
@@ -346,7 +371,7 @@ TEST_F(Conversions, SizeAndColourRelations) {
   EXPECT_FALSE(datos->Existe_Producto_Talla_Color("P7", "22", ""));
 }
 
-TEST_F(Inventory, SizesColoursAndCostsOfTheWarehouse) {
+TEST_P(Inventory, SizesColoursAndCostsOfTheWarehouse) {
   auto inventario = factory->create_inventario();
   EXPECT_TRUE(inventario->Maneja_Tallas("S1", "A2"));
   EXPECT_TRUE(inventario->Maneja_Colores("S1", "A2"));
@@ -366,7 +391,7 @@ TEST_F(Inventory, SizesColoursAndCostsOfTheWarehouse) {
   EXPECT_EQ(inventario->Obtener_Costo("S9", "A1", "P1", "", "", 0, ""), 0);
 }
 
-TEST_F(Taxes, ProductFactorUnlessTheCustomerIsExempt) {
+TEST_P(Taxes, ProductFactorUnlessTheCustomerIsExempt) {
   auto impuestos = factory->create_impuestos();
   EXPECT_EQ(impuestos->Factor_Impuesto("S1", "C1", "P1"), 0.16);
   EXPECT_EQ(impuestos->Factor_Impuesto("S1", "C2", "P1"), 0);  // exempt
@@ -375,7 +400,7 @@ TEST_F(Taxes, ProductFactorUnlessTheCustomerIsExempt) {
   EXPECT_EQ(impuestos->Factor_Impuesto("S1", "C77", "P1"), 0.16);
 }
 
-TEST_F(Promotions, FirstApplicablePromotionAndItsGiftQuantity) {
+TEST_P(Promotions, FirstApplicablePromotionAndItsGiftQuantity) {
   auto promociones = factory->create_promociones();
   const Date day = make_date(2026, 12, 5);
   tPromocion p = promociones->Obtener_Promocion(day, "S1", "C1", "P3", "M", "AZ", 25, "PZA");
@@ -428,7 +453,7 @@ TEST_F(Promotions, FirstApplicablePromotionAndItsGiftQuantity) {
       "PM0001");
 }
 
-TEST_F(Registrations, DocumentsAndFollowUpEntriesAreWrittenEachTime) {
+TEST_P(Registrations, DocumentsAndFollowUpEntriesAreWrittenEachTime) {
   EXPECT_TRUE(datos->Registrar_Documento("DETALLE_COTIZACION", "A0000000001", "0001"));
   EXPECT_TRUE(datos->Registrar_Documento("DETALLE_COTIZACION", "A0000000001", "0001"));
   EXPECT_TRUE(datos->Registrar_Documento("COTIZACION", "A0000000001", ""));
@@ -451,17 +476,23 @@ TEST_F(Registrations, DocumentsAndFollowUpEntriesAreWrittenEachTime) {
   EXPECT_EQ(rows.values[0], expected);
 }
 
-TEST_F(Registrations, AFailedWriteAnswersNoAndExplainsWhy) {
+TEST_P(Registrations, AFailedWriteAnswersNoAndExplainsWhy) {
   sql("DROP TABLE Documento_Registro");
   EXPECT_FALSE(datos->Registrar_Documento("COTIZACION", "A1", ""));
-  EXPECT_EQ(datos->Ultimo_Error(), "no such table: Documento_Registro");
+  EXPECT_EQ(datos->Ultimo_Error(),
+            sqlite() ? "no such table: Documento_Registro"
+                     : "[42P01] ERROR: relation \"documento_registro\" does not exist; Error while "
+                       "preparing parameters");
   sql("DROP TABLE Historial_Seguimiento");
   EXPECT_FALSE(datos->Registrar_Seguimiento("CRM", "COTIZACION", "A1", "CLIENTE", "C1", kClock,
                                             "Registro de cotización"));
-  EXPECT_EQ(datos->Ultimo_Error(), "no such table: Historial_Seguimiento");
+  EXPECT_EQ(datos->Ultimo_Error(),
+            sqlite() ? "no such table: Historial_Seguimiento"
+                     : "[42P01] ERROR: relation \"historial_seguimiento\" does not exist; Error "
+                       "while preparing parameters");
 }
 
-TEST_F(Registrations, DateTextsAndServerDate) {
+TEST_P(Registrations, DateTextsAndServerDate) {
   EXPECT_EQ(datos->Fecha_Servidor(), kClock);
   EXPECT_EQ(datos->Fecha_Documento_SQL(kClock), "2026-12-05");
   EXPECT_EQ(datos->Fecha_SQL(kClock), "2026-12-05 10:30:00");
@@ -478,7 +509,7 @@ TEST_F(Registrations, DateTextsAndServerDate) {
   EXPECT_NEAR(datos->Fecha_Servidor().serial, system.serial, 1.0 / 24);
 }
 
-TEST_F(Registrations, RoundingAndAmountsThroughTheService) {
+TEST_P(Registrations, RoundingAndAmountsThroughTheService) {
   EXPECT_EQ(datos->Redondear(Variant(1.005), 2), Variant(1.01));
   EXPECT_EQ(datos->Redondear(Variant(2.675), 2), Variant(2.68));
   EXPECT_EQ(datos->Redondear(Variant(-0.125), 2), Variant(-0.13));
@@ -498,7 +529,7 @@ TEST_F(Registrations, RoundingAndAmountsThroughTheService) {
   EXPECT_EQ(a.Ct_Precio_Neto, before.Ct_Precio_Neto);
 }
 
-TEST_F(Messages, EachMessageIsOneLineOfTheLog) {
+TEST_P(Messages, EachMessageIsOneLineOfTheLog) {
   int32_t style = 16;
   sistema->Mostrar_Mensaje(Variant("El parámetro Ct_Cantidad_Control_1, es de solo lectura!"),
                            style, Variant("Quorlane.dll - Property Let Detalle()"), Variant(),
@@ -515,7 +546,7 @@ TEST_F(Messages, EachMessageIsOneLineOfTheLog) {
             "ERR-ID:7500006\tQuorlane.dll - Property Let Detalle2()\t16\tuno\\r\\ndos\n");
 }
 
-TEST_F(Settings, ServicesReadTheSettingsAtEachCall) {
+TEST_P(Settings, ServicesReadTheSettingsAtEachCall) {
   EXPECT_EQ(sistema->Servidor_Actual(), "");
   EXPECT_FALSE(sistema->Es_Servidor_Remoto());
   EXPECT_EQ(sistema->Operador_Actual(), "MARTA");
@@ -540,7 +571,7 @@ TEST_F(Settings, ServicesReadTheSettingsAtEachCall) {
   EXPECT_EQ(datos->Obtener_Folio("S1", "COTIZACION", 10, -1), Variant(""));
 }
 
-TEST_F(Settings, FromTheEnvironmentAndTheDefaultFactory) {
+TEST_P(Settings, FromTheEnvironmentAndTheDefaultFactory) {
   const char* names[] = {"QUORLANE_DB",       "QUORLANE_SERVER_ID", "QUORLANE_REMOTE",
                          "QUORLANE_OPERATOR", "QUORLANE_CLOCK",     "QUORLANE_MESSAGE_LOG"};
   for (const char* name : names) unsetenv(name);
@@ -550,7 +581,7 @@ TEST_F(Settings, FromTheEnvironmentAndTheDefaultFactory) {
   EXPECT_FALSE(defaults.remote);
   EXPECT_FALSE(defaults.clock.has_value());
 
-  const std::string path = dir.file("entorno.db");
+  const std::string path = sqlite() ? dir.file("entorno.db") : database->setting();
   setenv("QUORLANE_DB", path.c_str(), 1);
   setenv("QUORLANE_SERVER_ID", "SRV-SUR", 1);
   setenv("QUORLANE_REMOTE", "si", 1);

@@ -3,6 +3,7 @@
 #include "host/sql/schema.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/database.h"
@@ -216,9 +217,49 @@ const std::vector<Table>& tables() {
   return kTables;
 }
 
-const char* type_name(db::Engine engine, Type type) {
-  bool sqlite = engine == db::Engine::SQLite;
+// SQL Server keeps no TEXT worth the name: texts are NVARCHAR, bounded where the column is part
+// of a key or an index (which SQL Server limits to 900 bytes).
+const char* sql_server_type_name(Type type, bool indexed) {
   switch (type) {
+    case Type::Text:
+      return indexed ? "NVARCHAR(100)" : "NVARCHAR(MAX)";
+    case Type::Number:
+      return "FLOAT";
+    case Type::Integer:
+      return "INT";
+    case Type::Numeric:
+      return "NUMERIC(18, 4)";
+    case Type::Date:
+      return "DATE";
+    case Type::DateTime:
+      return "DATETIME2(0)";
+    case Type::Id:
+      return "INT IDENTITY(1, 1) PRIMARY KEY";
+  }
+  return "NVARCHAR(MAX)";
+}
+
+bool is_indexed(const Table& table, const Column& column) {
+  if (column.key) return true;
+  for (const Index& index : table.indexes) {
+    std::string_view columns = index.columns;
+    for (size_t start = 0; start < columns.size();) {
+      size_t end = columns.find(',', start);
+      if (end == std::string_view::npos) end = columns.size();
+      std::string_view name = columns.substr(start, end - start);
+      while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+      if (name == column.name) return true;
+      start = end + 1;
+    }
+  }
+  return false;
+}
+
+const char* type_name(db::Engine engine, const Table& table, const Column& column) {
+  if (engine == db::Engine::SqlServer)
+    return sql_server_type_name(column.type, is_indexed(table, column));
+  bool sqlite = engine == db::Engine::SQLite;
+  switch (column.type) {
     case Type::Text:
       return "TEXT";
     case Type::Number:
@@ -238,7 +279,11 @@ const char* type_name(db::Engine engine, Type type) {
 }
 
 std::vector<std::string> table_statements(db::Engine engine, const Table& table) {
-  std::string sql = "CREATE TABLE IF NOT EXISTS ";
+  // SQL Server has no IF NOT EXISTS in its CREATE statements: each one tests for itself.
+  const bool sql_server = engine == db::Engine::SqlServer;
+  std::string sql =
+      sql_server ? std::string("IF OBJECT_ID(N'") + table.name + "', N'U') IS NULL CREATE TABLE "
+                 : "CREATE TABLE IF NOT EXISTS ";
   sql += table.name;
   sql += " (";
   std::string primary_key;
@@ -246,7 +291,7 @@ std::vector<std::string> table_statements(db::Engine engine, const Table& table)
     if (&c != &table.columns.front()) sql += ", ";
     sql += c.name;
     sql += ' ';
-    sql += type_name(engine, c.type);
+    sql += type_name(engine, table, c);
     if (c.key) sql += " NOT NULL";
     if (c.default_value != nullptr) {
       sql += " DEFAULT ";
@@ -260,9 +305,15 @@ std::vector<std::string> table_statements(db::Engine engine, const Table& table)
   if (!primary_key.empty()) sql += ", PRIMARY KEY (" + primary_key + ")";
   sql += ")";
   std::vector<std::string> statements{sql};
-  for (const Index& index : table.indexes)
-    statements.push_back(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " +
-                         table.name + " (" + index.columns + ")");
+  for (const Index& index : table.indexes) {
+    std::string create = sql_server ? std::string(
+                                          "IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE "
+                                          "name = N'") +
+                                          index.name + "' AND object_id = OBJECT_ID(N'" +
+                                          table.name + "')) CREATE INDEX "
+                                    : "CREATE INDEX IF NOT EXISTS ";
+    statements.push_back(create + index.name + " ON " + table.name + " (" + index.columns + ")");
+  }
   return statements;
 }
 
@@ -274,7 +325,6 @@ db::Engine engine_of(Connection& connection) {
 }  // namespace
 
 std::vector<std::string> schema_statements(db::Engine engine) {
-  if (engine == db::Engine::SqlServer) throw Failure(kNoSqlServerSchema);
   std::vector<std::string> all;
   for (const Table& table : tables())
     for (std::string& s : table_statements(engine, table)) all.push_back(std::move(s));

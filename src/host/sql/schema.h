@@ -8,10 +8,8 @@
 
 namespace quorlane {
 
-inline constexpr const char* kNoSqlServerSchema =
-    "Quorlane no crea las tablas en SQL Server: créelas con las herramientas del servidor";
-
-// The statements that create every table and index where missing, for that engine.
+// The statements that create every table and index where missing, with that engine's types
+// (SQLite and PostgreSQL: TEXT, DOUBLE PRECISION, ...; SQL Server: NVARCHAR, FLOAT, ...).
 std::vector<std::string> schema_statements(db::Engine engine);
 
 // Whether the database holds every table of the schema.

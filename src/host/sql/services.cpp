@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "db/database.h"
+#include "host/sql/engine_sql.h"
 #include "host/sql/rules.h"
 
 namespace quorlane {
@@ -114,12 +115,7 @@ std::string one_line(const std::string& text) {
 Date current_date_time(StandardHost& host) {
   if (std::optional<Date> clock = host.settings().clock) return *clock;
   std::shared_ptr<db::Database> database = host.database();
-  const char* query = "SELECT datetime('now', 'localtime')";
-  if (database->engine() == db::Engine::PostgreSQL)
-    query = "SELECT to_char(LOCALTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS')";
-  else if (database->engine() == db::Engine::SqlServer)
-    query = "SELECT CONVERT(varchar(19), GETDATE(), 120)";
-  std::string text = database->run(query).first().to_text();
+  std::string text = database->run(current_date_time_query(database->engine())).first().to_text();
   Date now;
   if (!parse_date(text, now)) throw Failure(kTypeMismatch);
   return now;
@@ -199,8 +195,8 @@ class SqlDatos final : public cDatos {
         sql += " AND (Es_Cve_Estado IS NULL OR Es_Cve_Estado <> ?)";
         params.emplace_back(excluded_status);
       }
-      sql += " LIMIT 1";
-      db::Rows rows = host_->database()->run(sql, params);
+      std::shared_ptr<db::Database> database = host_->database();
+      db::Rows rows = database->run(first_row_query(database->engine(), sql), params);
       if (rows.empty()) return std::string();
       return field_text(rows.first(), rows.kinds.front());
     });
@@ -215,10 +211,9 @@ class SqlDatos final : public cDatos {
     return noted([&] {
       // One statement raises the counter and reads it back, so no two callers of any thread
       // or process see the same number.
-      db::Rows rows = host_->database()->run(
-          "UPDATE Folio SET Fo_Ultimo = Fo_Ultimo + 1 "
-          "WHERE Sc_Cve_Sucursal = ? AND Fo_Tipo_Documento = ? RETURNING Fo_Prefijo, Fo_Ultimo",
-          {Variant(branch), Variant(document_type)});
+      std::shared_ptr<db::Database> database = host_->database();
+      db::Rows rows = database->run(folio_update(database->engine()),
+                                    {Variant(branch), Variant(document_type)});
       if (rows.empty()) {
         last_error_ = kNoFolioSeries + branch + ", documento: " + document_type;
         return Variant(std::string());
@@ -301,18 +296,11 @@ class SqlDatos final : public cDatos {
   }
 
   std::string Fecha_Documento_SQL(Date date) override {
-    return noted([&] {
-      return engine() == db::Engine::SqlServer ? compact(date_only_text(date))
-                                               : date_only_text(date);
-    });
+    return noted([&] { return sql_date_text(engine(), date); });
   }
 
   std::string Fecha_SQL(Date date_time) override {
-    return noted([&] {
-      std::string text = date_time_text(date_time);
-      if (engine() != db::Engine::SqlServer) return text;
-      return compact(text.substr(0, 10)) + text.substr(10);
-    });
+    return noted([&] { return sql_date_time_text(engine(), date_time); });
   }
 
   Variant Calcular_Importes(tImportes& amounts, int16_t calculation_type) override {
@@ -384,7 +372,8 @@ class SqlDatos final : public cDatos {
   bool exists(const std::string& sql, const std::vector<Variant>& params,
               const std::string& missing) {
     return noted([&] {
-      if (!host_->database()->run(sql + " LIMIT 1", params).empty()) return true;
+      std::shared_ptr<db::Database> database = host_->database();
+      if (!database->run(first_row_query(database->engine(), sql), params).empty()) return true;
       last_error_ = missing;
       return false;
     });
@@ -398,11 +387,6 @@ class SqlDatos final : public cDatos {
   }
 
   Variant now_text() { return Variant(date_time_text(current_date_time(*host_))); }
-
-  // "YYYY-MM-DD" as SQL Server reads it under every language setting: "YYYYMMDD".
-  static std::string compact(const std::string& date) {
-    return date.substr(0, 4) + date.substr(5, 2) + date.substr(8, 2);
-  }
 
   std::shared_ptr<StandardHost> host_;
   std::string last_error_;
@@ -489,14 +473,17 @@ class SqlPromociones final : public cPromociones {
                                const std::string& product, const std::string&, const std::string&,
                                double quantity, const std::string& unit) override {
     const std::string day = date_only_text(date);
-    db::Rows rows = host_->database()->run(
-        "SELECT Pm_Folio, Pm_Descripcion, Pm_Cantidad_Minima, Pm_Producto_Regalo, "
-        "Pm_Talla_Regalo, Pm_Color_Regalo, Pm_Cantidad_Regalo, Pm_Unidad_Regalo FROM Promocion "
-        "WHERE (Es_Cve_Estado IS NULL OR Es_Cve_Estado <> 'BA') "
-        "AND (Sc_Cve_Sucursal IS NULL OR Sc_Cve_Sucursal = '' OR Sc_Cve_Sucursal = ?) "
-        "AND Pr_Cve_Producto = ? AND Un_Cve_Unidad = ? "
-        "AND Pm_Fecha_Inicio <= ? AND Pm_Fecha_Fin >= ? AND Pm_Cantidad_Minima <= ? "
-        "ORDER BY Pm_Folio LIMIT 1",
+    std::shared_ptr<db::Database> database = host_->database();
+    db::Rows rows = database->run(
+        first_row_query(
+            database->engine(),
+            "SELECT Pm_Folio, Pm_Descripcion, Pm_Cantidad_Minima, Pm_Producto_Regalo, "
+            "Pm_Talla_Regalo, Pm_Color_Regalo, Pm_Cantidad_Regalo, Pm_Unidad_Regalo FROM Promocion "
+            "WHERE (Es_Cve_Estado IS NULL OR Es_Cve_Estado <> 'BA') "
+            "AND (Sc_Cve_Sucursal IS NULL OR Sc_Cve_Sucursal = '' OR Sc_Cve_Sucursal = ?) "
+            "AND Pr_Cve_Producto = ? AND Un_Cve_Unidad = ? "
+            "AND Pm_Fecha_Inicio <= ? AND Pm_Fecha_Fin >= ? AND Pm_Cantidad_Minima <= ? "
+            "ORDER BY Pm_Folio"),
         {Variant(branch), Variant(product), Variant(unit), Variant(day), Variant(day),
          Variant(quantity)});
     tPromocion promotion;

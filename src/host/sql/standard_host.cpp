@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "db/database.h"
@@ -14,7 +15,6 @@ namespace quorlane {
 namespace {
 
 constexpr const char* kOdbcPrefix = "odbc:";
-constexpr const char* kOdbcUnavailable = "Esta compilación de Quorlane no incluye el acceso ODBC: ";
 
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
@@ -29,8 +29,9 @@ bool yes_no_setting(const char* name, const std::string& value) {
   throw Failure(std::string("El valor de ") + name + " no es sí ni no: " + value);
 }
 
+// A server database is set up by its administrator (or `quorlane init`), never on the fly.
 std::shared_ptr<db::Database> open_database(const std::string& path) {
-  if (path.rfind(kOdbcPrefix, 0) == 0) throw Failure(kOdbcUnavailable + path);
+  if (path.rfind(kOdbcPrefix, 0) == 0) return db::open_odbc(path.substr(std::strlen(kOdbcPrefix)));
   std::shared_ptr<db::Database> database = db::open_sqlite(path);
   if (!schema_complete(*database)) create_schema(*database);
   return database;
