@@ -1,0 +1,199 @@
+// What every backend of the standard host promises, checked on SQLite and on PostgreSQL through
+// ODBC: values by kind, fields by name in any case, the component's Transact-SQL adapted,
+// bound parameters, refused NUL characters; then what only the ODBC connection does.
+#include <gtest/gtest.h>
+
+#include "db/database.h"
+#include "support/test_databases.h"
+
+namespace quorlane::db {
+namespace {
+
+std::string failure_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Failure& e) {
+    return e.what();
+  }
+  return "(no failure)";
+}
+
+constexpr const char* kNulRefused =
+    "El texto para la base de datos contiene un carácter nulo (NUL) y no se ejecuta";
+
+class DatabaseContract : public ::testing::TestWithParam<test::TestEngine> {
+ protected:
+  void SetUp() override {
+    test_database = std::make_unique<test::TestDatabase>(GetParam());
+    QUORLANE_REQUIRE_TEST_DATABASE(*test_database);
+    database = test_database->connect();
+    database->Execute(
+        "CREATE TABLE Linea (Folio TEXT, Importe DOUBLE PRECISION, Partida NUMERIC, Nota TEXT, "
+        "Grande BIGINT, Dia DATE, Momento TIMESTAMP)");
+  }
+
+  size_t count(const std::string& folio) {
+    return database->run("SELECT Folio FROM Linea WHERE Folio = ?", {Variant(folio)}).values.size();
+  }
+
+  std::unique_ptr<test::TestDatabase> test_database;
+  std::shared_ptr<Database> database;
+};
+
+TEST_P(DatabaseContract, QueryRowsGiveNullNumbersDatesAndTextByColumnNameInAnyCase) {
+  const std::string long_text = std::string(3000, 'x') + "ñ€😀" + std::string(2000, 'y');
+  database->Execute(
+      "INSERT INTO Linea VALUES ('Añil 😀', 12.5, 3, NULL, 5000000000, '2026-12-05', "
+      "'2026-12-05 10:30:07'), ('A2', 7, 4, '" +
+      long_text + "', 1, NULL, NULL)");
+  std::shared_ptr<Recordset> rs =
+      database->Execute("SELECT * FROM Linea WHERE Folio = 'Añil 😀'", -1);
+  ASSERT_FALSE(rs->Eof());
+  Fields& f = rs->GetFields();
+  EXPECT_EQ(f.Item("folio").Value(), Variant("Añil 😀"));
+  EXPECT_EQ(f.Item("IMPORTE").Value(), Variant(12.5));
+  EXPECT_EQ(f.Item("Partida").Value().to_double(), 3);
+  EXPECT_TRUE(f.Item("Nota").Value().is_null());
+  EXPECT_EQ(f.Item("Grande").Value(), Variant(5000000000.0));  // past 32 bits: Double
+  EXPECT_EQ(f.Item("Dia").Value(), Variant("2026-12-05"));
+  EXPECT_EQ(f.Item("Momento").Value(), Variant("2026-12-05 10:30:07"));
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+
+  Rows rows = database->run("SELECT Nota, Grande, Dia, Momento FROM Linea WHERE Folio = ?",
+                            {Variant("A2")});
+  ASSERT_EQ(rows.values.size(), 1u);
+  EXPECT_EQ(rows.values[0][0], Variant(long_text));
+  EXPECT_EQ(rows.values[0][1], Variant(int32_t{1}));
+  EXPECT_TRUE(rows.values[0][2].is_null());
+  std::vector<ColumnKind> kinds{ColumnKind::Other, ColumnKind::Other, ColumnKind::Date,
+                                ColumnKind::DateTime};
+  EXPECT_EQ(rows.kinds, kinds);
+
+  // A statement that is no query gives a recordset at its end, and counts the rows it changed.
+  EXPECT_TRUE(database->Execute("UPDATE Linea SET Nota = 'x'")->Eof());
+  EXPECT_EQ(database->changes(), 2);
+  database->Execute("UPDATE Linea SET Nota = 'y' WHERE Folio = 'nada'");
+  EXPECT_EQ(database->changes(), 0);
+}
+
+TEST_P(DatabaseContract, TheComponentsTransactSqlRunsAndLiteralsStayAsWritten) {
+  database->Execute(
+      "INSERT INTO Linea (Folio, Importe, Nota) VALUES ('A1', 10, 'ISNULL(a, b)'), ('A1', 2.5, "
+      "'DELETE Linea WHERE x'), ('B1', 4, 'C:\\ruta\\n''s')");
+  auto total = [&](const char* folio) {
+    auto rs = database->Execute(std::string("SELECT ISNULL(SUM(Importe),0) as Total FROM Linea "
+                                            "WHERE Folio = '") +
+                                folio + "' ");
+    return rs->GetFields().Item("Total").Value().to_double();
+  };
+  EXPECT_EQ(total("A1"), 12.5);
+  EXPECT_EQ(total("ZZ"), 0);
+  // Backslashes are plain characters and a doubled apostrophe is one apostrophe.
+  EXPECT_EQ(database->run("SELECT Nota FROM Linea WHERE Folio = 'B1'").first(),
+            Variant("C:\\ruta\\n's"));
+  EXPECT_EQ(database->run("SELECT Nota FROM Linea WHERE Importe = 10").first(),
+            Variant("ISNULL(a, b)"));
+  database->Execute("DELETE Linea WHERE Folio = 'A1'");
+  EXPECT_EQ(total("A1"), 0);
+  EXPECT_EQ(total("B1"), 4);
+}
+
+TEST_P(DatabaseContract, HostQueriesBindParametersAndRunAgain) {
+  const std::string insert =
+      "INSERT INTO Linea (Folio, Importe, Nota, Momento) VALUES (?, ?, ?, ?)";
+  database->run(insert, {Variant("O'Brien \\ ñ"), Variant(1.5), Variant(), Variant::null()});
+  database->run(insert, {Variant("A2"), Variant(int32_t{2}), Variant("n"),
+                         Variant(make_date(2026, 12, 5, 10, 30))});
+  database->run(insert, {Variant("A3"), Variant(true), Variant(std::string(5000, 'z')),
+                         Variant("2026-01-02 03:04:05")});
+  EXPECT_EQ(database->changes(), 1);
+  Rows rows =
+      database->run("SELECT Importe, Nota FROM Linea WHERE Folio = ?", {Variant("O'Brien \\ ñ")});
+  ASSERT_EQ(rows.values.size(), 1u);
+  EXPECT_EQ(rows.values[0][0], Variant(1.5));
+  EXPECT_TRUE(rows.values[0][1].is_null());
+  rows = database->run("SELECT Importe, Momento FROM Linea WHERE Folio = ?", {Variant("A2")});
+  EXPECT_EQ(rows.first(0), Variant(2.0));
+  EXPECT_EQ(rows.first(1), Variant("2026-12-05 10:30:00"));
+  rows = database->run("SELECT Importe, Nota, Momento FROM Linea WHERE Folio = ?", {Variant("A3")});
+  EXPECT_EQ(rows.first(0), Variant(1.0));
+  EXPECT_EQ(rows.first(1), Variant(std::string(5000, 'z')));
+  EXPECT_EQ(rows.first(2), Variant("2026-01-02 03:04:05"));
+  EXPECT_TRUE(database->run("SELECT 1 FROM Linea WHERE Folio = ?", {Variant("A4")}).empty());
+  EXPECT_TRUE(database->has_table("linea"));
+  EXPECT_TRUE(database->has_table("LINEA"));
+  EXPECT_TRUE(database->has_table("Cotizacion"));
+  EXPECT_FALSE(database->has_table("Nada"));
+}
+
+TEST_P(DatabaseContract, TextsHoldingANulCharacterAreRefusedAndNothingRuns) {
+  const std::string with_nul("A1\0'); DELETE FROM Linea; --", 29);
+  database->Execute("INSERT INTO Linea (Folio) VALUES ('A0')");
+  EXPECT_EQ(failure_of([&] {
+              database->Execute("INSERT INTO Linea (Folio) VALUES ('" + with_nul + "')");
+            }),
+            kNulRefused);
+  EXPECT_EQ(failure_of([&] {
+              database->run("INSERT INTO Linea (Folio) VALUES (?)", {Variant(with_nul)});
+            }),
+            kNulRefused);
+  EXPECT_EQ(failure_of([&] {
+              database->run("INSERT INTO Linea (Folio) VALUES ('A1')" + std::string(1, '\0'));
+            }),
+            kNulRefused);
+  Rows rows = database->run("SELECT Folio FROM Linea");
+  ASSERT_EQ(rows.values.size(), 1u);
+  EXPECT_EQ(rows.first(), Variant("A0"));
+  // The statement whose parameter was refused runs normally afterwards.
+  database->run("INSERT INTO Linea (Folio) VALUES (?)", {Variant("A1")});
+  EXPECT_EQ(count("A1"), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DatabaseContract, test::test_engines(), test::engine_test_name);
+
+// ---------------------------------------------------------------- the ODBC connection
+
+class OdbcConnection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test_database = std::make_unique<test::TestDatabase>(test::TestEngine::PostgreSQL);
+    QUORLANE_REQUIRE_TEST_DATABASE(*test_database);
+    connection_string = test_database->setting().substr(std::string("odbc:").size());
+  }
+  std::unique_ptr<test::TestDatabase> test_database;
+  std::string connection_string;
+};
+
+TEST_F(OdbcConnection, TheServerNamesTheEngineAndFailuresCarryTheDriversDiagnostics) {
+  std::shared_ptr<Database> database = open_odbc(connection_string);
+  EXPECT_EQ(database->engine(), Engine::PostgreSQL);
+  EXPECT_EQ(failure_of([&] { database->Execute("SELECT * FROM Nada"); }),
+            "[42P01] ERROR: relation \"nada\" does not exist; Error while executing the query");
+  EXPECT_EQ(failure_of([&] { database->Execute("INSERT INTO Parametro VALUES ('A1', )"); }),
+            "[42601] ERROR: syntax error at or near \")\"; Error while executing the query");
+  // Autocommit: a failed statement leaves the connection usable and what ran before stays.
+  database->Execute("INSERT INTO Parametro (Pa_Cve_Parametro) VALUES ('P1')");
+  EXPECT_NE(failure_of([&] {
+              database->Execute("INSERT INTO Parametro (Pa_Cve_Parametro) VALUES ('P1')");
+            }).rfind("[23505] ", 0),
+            std::string::npos);
+  EXPECT_EQ(open_odbc(connection_string)->run("SELECT COUNT(*) FROM Parametro").first(),
+            Variant(int32_t{1}));
+  std::string refused = failure_of([] { open_odbc("Driver={No existe};Server=127.0.0.1;"); });
+  EXPECT_EQ(refused.rfind("[01000] ", 0), 0u) << refused;
+}
+
+TEST_F(OdbcConnection, RefusesAServerThatReadsBackslashesAsEscapes) {
+  EXPECT_EQ(
+      failure_of([&] {
+        open_odbc(connection_string + "ConnSettings={SET standard_conforming_strings TO off};");
+      }),
+      "El servidor PostgreSQL tiene standard_conforming_strings desactivado: Quorlane "
+      "necesita standard_conforming_strings = on, para que una barra invertida dentro de "
+      "un texto se guarde tal como es");
+  EXPECT_EQ(failure_of([&] { open_odbc(connection_string + std::string(1, '\0')); }), kNulRefused);
+}
+
+}  // namespace
+}  // namespace quorlane::db
