@@ -324,6 +324,9 @@ TEST_P(Folios, NumberEachSeriesWithPrefixAndZerosAndNoneForABranchWithoutSeries)
             "No hay serie de folios para la sucursal: S3, documento: COTIZACION");
   EXPECT_EQ(datos->Obtener_Folio("S1", "PEDIDO", 10, -1), Variant(""));
   EXPECT_EQ(value("SELECT Fo_Ultimo FROM Folio WHERE Sc_Cve_Sucursal = 'S1'"), Variant(int32_t{3}));
+  // Loading the catalogue again adds no second series: numbering goes on.
+  load_demo_catalogue(*host->connection());
+  EXPECT_EQ(datos->Obtener_Folio("S1", "COTIZACION", 10, -1), Variant("A0000000004"));
 }
 
 TEST_P(Conversions, LookUpProductRowThenGeneralThenReverseRows) {
