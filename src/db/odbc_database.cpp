@@ -24,22 +24,26 @@ constexpr const char* kNonStandardStrings =
     "standard_conforming_strings = on, para que una barra invertida dentro de un texto se "
     "guarde tal como es";
 constexpr const char* kNoDiagnostics = "El controlador ODBC falló sin dar una descripción";
+constexpr const char* kNotUtf8 =
+    "El texto para la base de datos no es UTF-8 válido y no se ejecuta: byte ";
 
 using WideText = std::basic_string<SQLWCHAR>;
 
 // ---------------------------------------------------------------- UTF-8 <-> UTF-16
 
-// A byte that is no part of well-formed UTF-8 becomes U+FFFD.
+// Fails at a byte that is no part of well-formed UTF-8: the text cannot reach the driver as the
+// characters it was meant to be, and no guess is stored in their place.
 WideText wide(std::string_view utf8) {
   WideText out;
   out.reserve(utf8.size());
   size_t i = 0;
   while (i < utf8.size()) {
     unsigned char c = static_cast<unsigned char>(utf8[i]);
-    char32_t code = 0xFFFD;
-    size_t length = 1;
+    char32_t code = 0;
+    size_t length = 0;
     if (c < 0x80) {
       code = c;
+      length = 1;
     } else {
       size_t extra = (c >= 0xC2 && c <= 0xDF)   ? 1
                      : (c >= 0xE0 && c <= 0xEF) ? 2
@@ -62,6 +66,7 @@ WideText wide(std::string_view utf8) {
         }
       }
     }
+    if (length == 0) throw Failure(kNotUtf8 + std::to_string(i + 1));
     if (code >= 0x10000) {
       code -= 0x10000;
       out.push_back(static_cast<SQLWCHAR>(0xD800 + (code >> 10)));

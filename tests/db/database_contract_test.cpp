@@ -195,5 +195,28 @@ TEST_F(OdbcConnection, RefusesAServerThatReadsBackslashesAsEscapes) {
   EXPECT_EQ(failure_of([&] { open_odbc(connection_string + std::string(1, '\0')); }), kNulRefused);
 }
 
+TEST_F(OdbcConnection, TextsThatAreNoUtf8AreRefusedAndFourByteCharactersKept) {
+  std::shared_ptr<Database> database = open_odbc(connection_string);
+  const std::string refused = "El texto para la base de datos no es UTF-8 válido y no se ejecuta: ";
+  EXPECT_EQ(failure_of([&] {
+              database->Execute("INSERT INTO Parametro (Pa_Cve_Parametro) VALUES ('A\xff')");
+            }),
+            refused + "byte 52");
+  EXPECT_EQ(failure_of([&] {
+              database->run("INSERT INTO Parametro (Pa_Cve_Parametro) VALUES (?)",
+                            {Variant("ab\xc3")});  // cut in the middle of a character
+            }),
+            refused + "byte 3");
+  EXPECT_EQ(failure_of([&] {
+              database->run("SELECT 1 WHERE ? = ''", {Variant("\xc0\xaf")});  // overlong '/'
+            }),
+            refused + "byte 1");
+  EXPECT_EQ(database->run("SELECT COUNT(*) FROM Parametro").first(), Variant(int32_t{0}));
+  database->run("INSERT INTO Parametro (Pa_Cve_Parametro, Pa_Valor) VALUES (?, 'ü𝄞')",
+                {Variant("𝄞€")});
+  EXPECT_EQ(database->run("SELECT Pa_Cve_Parametro || Pa_Valor FROM Parametro").first(),
+            Variant("𝄞€ü𝄞"));
+}
+
 }  // namespace
 }  // namespace quorlane::db
