@@ -7,6 +7,10 @@
 // A "host" request changes the host's settings and resets the thread state again: the next
 // request that uses the component runs start-up afresh and so reads the new settings. Objects
 // created before it keep working; they use the restarted thread state from then on.
+//
+// An object-valued get names the object it returns: with the request's "name", else by the
+// name the script already gives that object, else by a new name "objectN". A fail request may
+// name the service or the operation "*" for any.
 #pragma once
 
 #include <iosfwd>

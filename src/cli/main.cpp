@@ -25,7 +25,12 @@ int main(int argc, char** argv) {
   CLI::App program("quorlane " QUORLANE_VERSION " - builds and manages sales quotes", "quorlane");
   program.set_version_flag("--version", "quorlane " QUORLANE_VERSION);
   program.require_subcommand(1);
-  program.footer("Run 'quorlane COMMAND --help' for the options and an example of each command.");
+  program.footer(
+      "Example:\n"
+      "  quorlane init --db quotes.db --demo\n"
+      "  quorlane script --db quotes.db requests.jsonl\n"
+      "\n"
+      "Run 'quorlane COMMAND --help' for the options and an example of each command.");
 
   std::vector<std::unique_ptr<Command>> commands;
   commands.push_back(make_init_command());
