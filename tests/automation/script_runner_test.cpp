@@ -128,6 +128,19 @@ TEST_F(ScriptRunnerTest, FailAndAnswerTakeEffectAtTheNthCall) {
       R"({"service":"cSistema","operation":"Obtener_Parametro","args":["GEN_COMENTARIO_PROMOCION",0,"T","*PROMOCION*"],"result":"*PROMOCION*"}]})");
 }
 
+TEST_F(ScriptRunnerTest, WildcardFailureHitsTheNthCallOfAnyOperation) {
+  EXPECT_EQ(ask(R"({"op":"fail","service":"*","operation":"*","nth":3,"description":"Caída"})"),
+            kOk);
+  EXPECT_EQ(ask(R"({"op":"answer","service":"*","operation":"Servidor_Actual","value":"S"})"),
+            request_error("unknown service \"*\" (cSistema, cDatos, cInventario, cImpuestos, "
+                          "cPromociones, Connection)"));
+  EXPECT_EQ(ask(R"({"op":"create","class":"Cotizacion","name":"q"})"), failure("Caída"));
+  Json calls = ask_json(R"({"op":"calls"})")["calls"];
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[2]["operation"], "Obtener_Parametro");
+  EXPECT_EQ(calls[2]["error"], "Caída");
+}
+
 TEST_F(ScriptRunnerTest, MalformedRequestsGetRequestErrorsAndTheScriptGoesOn) {
   std::istringstream in(
       "not json\n"
