@@ -8,8 +8,6 @@
 #include <ostream>
 
 #include "frame/publico.h"
-#include "model/cotizacion.h"
-#include "model/properties.h"
 #include "quorlane/interfaces.h"
 
 namespace quorlane::automation {
@@ -303,11 +301,11 @@ Json ScriptRunner::op_create(const Json& request) {
   const std::string name = text_key(request, "name");
   NamedObject created;
   if (cls == "Cotizacion") {
-    created = {Ref<IDispatch>(Cotizacion::create()), ObjectClass::Cotizacion};
+    created = {Ref<IDispatch>(create_Cotizacion().get()), ObjectClass::Cotizacion};
   } else if (cls == "cCtEncabezado") {
-    created = {Ref<IDispatch>(cCtEncabezado::create()), ObjectClass::cCtEncabezado};
+    created = {Ref<IDispatch>(create_cCtEncabezado().get()), ObjectClass::cCtEncabezado};
   } else if (cls == "cCtDetalle") {
-    created = {Ref<IDispatch>(cCtDetalle::create()), ObjectClass::cCtDetalle};
+    created = {Ref<IDispatch>(create_cCtDetalle().get()), ObjectClass::cCtDetalle};
   } else {
     throw RequestError("unknown class " + quoted(cls) + " (Cotizacion, cCtEncabezado, cCtDetalle)");
   }
