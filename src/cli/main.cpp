@@ -1,26 +1,78 @@
-#include <cstring>
+// The quorlane program: builds and manages sales quotes, sets up the database, and offers the
+// JSON automation interface. Each command is in its own file (see command.h).
 #include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
 
 namespace {
-const char* kUsage =
-    "quorlane " QUORLANE_VERSION " - builds and manages sales quotes\n"
-    "\n"
-    "Usage: quorlane <command> [options]\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help     show this help and exit\n"
-    "  --version      show the version and exit\n";
+
+constexpr int kUsageStatus = 2;
+
+void usage_error(const std::string& command, const std::string& message) {
+  std::string program = command.empty() ? "quorlane" : "quorlane " + command;
+  std::cerr << program << ": " << message << "\n"
+            << "Run '" << program << " --help' for more information.\n";
 }
 
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::cout << kUsage;
-    return argc < 2 ? 2 : 0;
+  using namespace quorlane::cli;
+
+  CLI::App program("quorlane " QUORLANE_VERSION " - builds and manages sales quotes", "quorlane");
+  program.set_version_flag("--version", "quorlane " QUORLANE_VERSION);
+  program.require_subcommand(1);
+  program.footer(
+      "Example:\n"
+      "  quorlane init --db quotes.db --demo\n"
+      "  quorlane script --db quotes.db requests.jsonl\n"
+      "\n"
+      "Run 'quorlane COMMAND --help' for the options and an example of each command.");
+
+  std::vector<std::unique_ptr<Command>> commands;
+  commands.push_back(make_init_command());
+  commands.push_back(make_script_command());
+  std::vector<CLI::App*> subcommands;
+  for (auto& command : commands) subcommands.push_back(command->add_to(program));
+
+  // An unknown command is named as such rather than as an unexpected argument.
+  if (argc > 1 && argv[1][0] != '-') {
+    bool known = false;
+    for (CLI::App* sub : subcommands) known = known || sub->get_name() == argv[1];
+    if (!known) {
+      usage_error("", std::string("unknown command '") + argv[1] + "'");
+      return kUsageStatus;
+    }
   }
-  if (std::strcmp(argv[1], "--version") == 0) {
-    std::cout << "quorlane " << QUORLANE_VERSION << "\n";
-    return 0;
+
+  try {
+    program.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return program.exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    std::string command;
+    for (CLI::App* sub : subcommands)
+      if (sub->parsed()) command = sub->get_name();
+    std::string message = e.what();
+    if (message == "A subcommand is required") message = "a command is required";
+    usage_error(command, message);
+    return kUsageStatus;
   }
-  std::cerr << "quorlane: unknown command '" << argv[1] << "' (see quorlane --help)\n";
-  return 2;
+
+  for (size_t i = 0; i < commands.size(); ++i) {
+    if (!subcommands[i]->parsed()) continue;
+    try {
+      return commands[i]->run();
+    } catch (const UsageError& e) {
+      usage_error(subcommands[i]->get_name(), e.what());
+      return kUsageStatus;
+    } catch (const std::exception& e) {
+      std::cerr << "quorlane " << subcommands[i]->get_name() << ": " << e.what() << "\n";
+      return 1;
+    }
+  }
+  return kUsageStatus;
 }
