@@ -2,9 +2,10 @@
 // `quorlane script` driven by the scripts of tests/scripts.
 //
 // A script file holds requests ("> " lines) each followed by its expected answer: "< " the
-// whole answer, "<? " only the members it names; "#" lines are comments. Answers are compared as
-// JSON values. Every script runs on a fresh database set up by `quorlane init`, with the host
-// options below.
+// whole answer, "<? " only the members it names; a long answer goes on over "<+ " lines, whose
+// text is appended as it stands (one call or one row to a line reads best); "#" lines are
+// comments. Answers are compared as JSON values. Every script runs on a fresh database set up by
+// `quorlane init`, with the host options below.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -190,6 +191,8 @@ std::vector<Exchange> read_script(const fs::path& path) {
     } else if (line.rfind("<? ", 0) == 0 && !out.empty() && out.back().expected.empty()) {
       out.back().expected = line.substr(3);
       out.back().partly = true;
+    } else if (line.rfind("<+ ", 0) == 0 && !out.empty() && !out.back().expected.empty()) {
+      out.back().expected += line.substr(3);
     } else {
       ADD_FAILURE() << path << ":" << n << ": neither a request, an answer nor a comment";
     }
@@ -228,7 +231,14 @@ TEST_P(ScriptTest, AnswersAsExpected) {
       ADD_FAILURE() << script << ":" << e.line << ": no answer (stderr: " << run.err << ")";
       return;
     }
-    Json expected = Json::parse(e.expected), actual;
+    Json expected, actual;
+    try {
+      expected = Json::parse(e.expected);
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << script << ":" << e.line
+                    << ": the expected answer is not JSON: " << error.what();
+      continue;
+    }
     try {
       actual = Json::parse(answer);
     } catch (const std::exception&) {
