@@ -60,8 +60,12 @@ std::shared_ptr<Database> open_sqlite(const std::string& path);
 // through the driver's wide-character calls. Its Execute reads a query's rows into a
 // MemoryRecordset: SQL NULL gives Null, integer columns Int32 (Double beyond 32 bits), numeric,
 // decimal and floating columns Double, dates "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS",
-// anything else Text. Failures carry the driver's diagnostics: "[SQLSTATE] message".
-std::shared_ptr<Database> open_odbc(const std::string& connection_string);
+// anything else Text. On PostgreSQL its columns are named as SQL Server and SQLite name them,
+// with the spellings of `declared` (unfold_column_names), so that a query answers the same names
+// on every engine; the rows of `run` keep the names the server reports. Failures carry the
+// driver's diagnostics: "[SQLSTATE] message".
+std::shared_ptr<Database> open_odbc(const std::string& connection_string,
+                                    std::shared_ptr<const DeclaredNames> declared = nullptr);
 
 // Fails when `text` (a statement or a parameter's value) holds a NUL character, which no engine
 // keeps: the text would be cut there.

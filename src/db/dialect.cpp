@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -169,6 +170,90 @@ std::optional<std::string> adapted_statement(Engine engine, std::string_view sql
 std::string adapt_statement(Engine engine, std::string_view sql) {
   std::optional<std::string> adapted = adapted_statement(engine, sql);
   return adapted ? std::move(*adapted) : std::string(sql);
+}
+
+namespace {
+
+bool has_upper(std::string_view s) {
+  return std::any_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// Whether `word` folds to `name` the way PostgreSQL folds an unquoted name (ASCII letters only).
+bool folds_to(std::string_view word, std::string_view name) {
+  if (word.size() != name.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    char c = word[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != name[i]) return false;
+  }
+  return true;
+}
+
+// The unquoted names written in a statement, and which of them follow AS; the quoted names that
+// follow AS, without their quotes.
+struct WrittenNames {
+  std::vector<std::string_view> words;
+  std::vector<std::string_view> aliases;
+  std::vector<std::string_view> quoted_aliases;
+};
+
+WrittenNames written_names(std::string_view sql) {
+  WrittenNames out;
+  bool after_as = false;
+  size_t i = 0;
+  while (i < sql.size()) {
+    size_t after = skip_quoted(sql, i);
+    if (after != i) {
+      if (after_as && sql[i] == '"' && after >= i + 2)
+        out.quoted_aliases.push_back(sql.substr(i + 1, after - i - 2));
+      if (!starts_comment(sql, i)) after_as = false;
+      i = after;
+      continue;
+    }
+    if (!is_word_char(sql[i])) {
+      if (!is_blank(sql[i])) after_as = false;
+      ++i;
+      continue;
+    }
+    size_t end = word_end(sql, i);
+    std::string_view word = sql.substr(i, end - i);
+    (after_as ? out.aliases : out.words).push_back(word);
+    after_as = same_word(word, "AS");
+    i = end;
+  }
+  return out;
+}
+
+}  // namespace
+
+void unfold_column_names(std::string_view sql, std::vector<std::string>& names,
+                         const DeclaredNames* declared) {
+  if (std::all_of(names.begin(), names.end(), [](const std::string& n) { return has_upper(n); }))
+    return;
+  const WrittenNames written = written_names(sql);
+  auto written_as = [&](const std::vector<std::string_view>& words, const std::string& name) {
+    auto found = std::find_if(words.begin(), words.end(),
+                              [&](std::string_view w) { return folds_to(w, name); });
+    return found != words.end() ? std::optional<std::string>(*found) : std::nullopt;
+  };
+  for (std::string& name : names) {
+    if (has_upper(name)) continue;
+    if (std::find(written.quoted_aliases.begin(), written.quoted_aliases.end(), name) !=
+        written.quoted_aliases.end())
+      continue;
+    if (std::optional<std::string> alias = written_as(written.aliases, name)) {
+      name = *alias;
+      continue;
+    }
+    if (declared != nullptr) {
+      auto found = declared->find(name);
+      if (found != declared->end()) {
+        name = found->second;
+        continue;
+      }
+    }
+    if (std::optional<std::string> word = written_as(written.words, name)) name = *word;
+  }
 }
 
 }  // namespace quorlane::db

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace quorlane::db {
 
@@ -20,5 +22,21 @@ std::optional<std::string> adapted_statement(Engine engine, std::string_view sql
 
 // The text to run on `engine`.
 std::string adapt_statement(Engine engine, std::string_view sql);
+
+// The declared spelling of column names (e.g. "Ct_Folio"), by their lower-case form.
+using DeclaredNames = std::unordered_map<std::string, std::string>;
+
+// PostgreSQL folds every unquoted name to lower case, and reports the columns of a result so
+// (ct_folio, total), where SQL Server and SQLite report a column by the name its table declares
+// and an alias as written. Gives back to each name of `names` (the result's columns of `sql`)
+// that has no upper-case letter the spelling the other engines report:
+//   1. an alias written after AS in `sql` that folds to it (an alias in double quotes is the
+//      name exactly as it stands, and keeps it);
+//   2. else the declared spelling of a column of that name in `declared` (SELECT * included);
+//   3. else a name written in `sql` that folds to it (a column of a table not in `declared`);
+//   4. else the name as reported.
+// Words inside literals and comments are never taken.
+void unfold_column_names(std::string_view sql, std::vector<std::string>& names,
+                         const DeclaredNames* declared);
 
 }  // namespace quorlane::db

@@ -349,7 +349,8 @@ Engine engine_named(const std::string& dbms) {
 
 class OdbcDatabase final : public Database {
  public:
-  explicit OdbcDatabase(const std::string& connection_string) {
+  OdbcDatabase(const std::string& connection_string, std::shared_ptr<const DeclaredNames> declared)
+      : declared_(std::move(declared)) {
     SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
     WideText text = wide(connection_string);
     SQLSMALLINT out_length = 0;
@@ -389,6 +390,8 @@ class OdbcDatabase final : public Database {
             SQLExecDirectW(stmt.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
             stmt.get()))
       rows = read_rows(stmt.get());
+    // Its columns named as SQL Server and SQLite name them, not as PostgreSQL folded them.
+    if (engine_ == Engine::PostgreSQL) unfold_column_names(sql, rows.columns, declared_.get());
     return std::make_shared<MemoryRecordset>(std::move(rows.columns), std::move(rows.values));
   }
 
@@ -537,15 +540,17 @@ class OdbcDatabase final : public Database {
   ConnectionHandle connection_;  // first made, last gone
   SQLHDBC dbc_ = connection_.get();
   Engine engine_ = Engine::PostgreSQL;
+  std::shared_ptr<const DeclaredNames> declared_;
   int64_t changes_ = 0;
   std::unordered_map<std::string, SQLHSTMT> cache_;
 };
 
 }  // namespace
 
-std::shared_ptr<Database> open_odbc(const std::string& connection_string) {
+std::shared_ptr<Database> open_odbc(const std::string& connection_string,
+                                    std::shared_ptr<const DeclaredNames> declared) {
   refuse_nul(connection_string);
-  return std::make_shared<OdbcDatabase>(connection_string);
+  return std::make_shared<OdbcDatabase>(connection_string, std::move(declared));
 }
 
 }  // namespace quorlane::db

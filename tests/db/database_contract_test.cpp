@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "db/database.h"
+#include "host/sql/schema.h"
 #include "support/test_databases.h"
 
 namespace quorlane::db {
@@ -125,6 +126,47 @@ TEST_P(DatabaseContract, HostQueriesBindParametersAndRunAgain) {
   EXPECT_TRUE(database->has_table("LINEA"));
   EXPECT_TRUE(database->has_table("Cotizacion"));
   EXPECT_FALSE(database->has_table("Nada"));
+}
+
+std::vector<std::string> columns_of(const std::shared_ptr<Recordset>& rs) {
+  auto* memory = dynamic_cast<MemoryRecordset*>(rs.get());
+  return memory != nullptr ? memory->columns() : std::vector<std::string>{"(no names)"};
+}
+
+using Names = std::vector<std::string>;
+
+// PostgreSQL folds unquoted names to lower case; a query of the Connection still answers the
+// names SQLite and SQL Server answer: the table's declared name, or the alias as written.
+TEST_P(DatabaseContract, QueryColumnsAreNamedAsDeclaredOrAsTheirAliasIsWritten) {
+  database->Execute("INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('MXN', 'Peso')");
+  EXPECT_EQ(columns_of(database->Execute("SELECT * FROM Moneda")),
+            (Names{"Mn_Cve_Moneda", "Mn_Descripcion", "Es_Cve_Estado"}));
+  EXPECT_EQ(columns_of(database->Execute("SELECT mn_cve_moneda, MN_DESCRIPCION FROM moneda")),
+            (Names{"Mn_Cve_Moneda", "Mn_Descripcion"}));
+  std::shared_ptr<Recordset> rs = database->Execute(
+      "SELECT COUNT(*) AS n, COUNT(*) AS Total, MAX(Mn_Cve_Moneda) AS MN_CVE_MONEDA, "
+      "'Es_Cve_Estado' AS \"Es\", 1 AS \"uno\" FROM Moneda");
+  EXPECT_EQ(columns_of(rs), (Names{"n", "Total", "MN_CVE_MONEDA", "Es", "uno"}));
+  EXPECT_EQ(rs->GetFields().Item("total").Value().to_double(), 1);
+  EXPECT_EQ(rs->GetFields().Item("Es").Value(), Variant("Es_Cve_Estado"));
+  // Every table of the schema answers SELECT * with the names SQLite gives.
+  test::TestDatabase sqlite(test::TestEngine::SQLite);
+  std::shared_ptr<Database> reference = sqlite.connect();
+  const std::string create = "CREATE TABLE IF NOT EXISTS ";
+  size_t tables = 0;
+  for (const std::string& statement : schema_statements(Engine::SQLite)) {
+    if (statement.rfind(create, 0) != 0) continue;
+    std::string query =
+        "SELECT * FROM " +
+        statement.substr(create.size(), statement.find(' ', create.size()) - create.size());
+    EXPECT_EQ(columns_of(database->Execute(query)), columns_of(reference->Execute(query))) << query;
+    ++tables;
+  }
+  EXPECT_GT(tables, 20u);
+  // A table the schema does not describe: names as written in the query.
+  EXPECT_EQ(columns_of(database->Execute(
+                "SELECT Folio, Importe AS Total_Linea, Nota nota_linea FROM Linea")),
+            (Names{"Folio", "Total_Linea", "nota_linea"}));
 }
 
 TEST_P(DatabaseContract, TextsHoldingANulCharacterAreRefusedAndNothingRuns) {

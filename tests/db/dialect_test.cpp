@@ -105,5 +105,47 @@ TEST(Dialect, StatementsOfTheComponentThatNeedNoChangePassAsTheyAre) {
     EXPECT_FALSE(adapted_statement(Engine::SQLite, sql).has_value()) << sql;
 }
 
+// The names PostgreSQL reports for the result of `sql`, spelt back.
+std::vector<std::string> unfolded(std::string_view sql, std::vector<std::string> reported,
+                                  const DeclaredNames* declared) {
+  unfold_column_names(sql, reported, declared);
+  return reported;
+}
+
+using Names = std::vector<std::string>;
+
+TEST(ColumnNames, FoldedNamesGetTheAliasAsWrittenElseTheDeclaredSpellingElseTheWrittenOne) {
+  const DeclaredNames declared{{"ct_folio", "Ct_Folio"}, {"ct_id", "Ct_ID"}, {"nota", "Nota"}};
+  // The totals query of finalisation: every column is an alias.
+  EXPECT_EQ(unfolded(totals_query("COALESCE", "A1"),
+                     {"ct_precio_lista_importe", "ct_descuento_importe", "ct_impuesto_importe",
+                      "ct_precio_descontado_importe", "ct_descuento_global_importe"},
+                     &declared),
+            (Names{"Ct_Precio_Lista_Importe", "Ct_Descuento_Importe", "Ct_Impuesto_Importe",
+                   "Ct_Precio_Descontado_Importe", "Ct_Descuento_Global_Importe"}));
+  // A column written in another case than declared, SELECT * and a table the map does not know.
+  EXPECT_EQ(unfolded("SELECT ct_folio, CT_ID FROM Cotizacion", {"ct_folio", "ct_id"}, &declared),
+            (Names{"Ct_Folio", "Ct_ID"}));
+  EXPECT_EQ(unfolded("SELECT * FROM Cotizacion", {"ct_folio", "ct_id"}, &declared),
+            (Names{"Ct_Folio", "Ct_ID"}));
+  EXPECT_EQ(unfolded("SELECT Mi_Columna FROM Mia", {"mi_columna"}, &declared),
+            (Names{"Mi_Columna"}));
+  EXPECT_EQ(unfolded("SELECT Mi_Columna FROM Mia", {"mi_columna"}, nullptr), (Names{"Mi_Columna"}));
+  // The alias wins over the declared spelling, as it does on the other engines; lower-case
+  // aliases, quoted aliases and names with a capital stay as they are.
+  EXPECT_EQ(unfolded("SELECT COUNT(*) AS NOTA, Ct_Folio as n, x AS \"ct_id\", Y FROM t",
+                     {"nota", "n", "ct_id", "Y"}, &declared),
+            (Names{"NOTA", "n", "ct_id", "Y"}));
+  // A comment between AS and its alias; an alias taken from no literal or comment.
+  EXPECT_EQ(
+      unfolded("SELECT 1 AS /* uno */ Uno, 'AS Dos' AS x -- AS Tres\n", {"uno", "x"}, nullptr),
+      (Names{"Uno", "x"}));
+  EXPECT_EQ(unfolded("SELECT 'Nota' AS valor /* Valor */", {"valor", "?column?"}, nullptr),
+            (Names{"valor", "?column?"}));
+  // Only ASCII letters are folded by the server: no other name is taken for the reported one.
+  EXPECT_EQ(unfolded("SELECT Año FROM t", {"año"}, nullptr), (Names{"Año"}));
+  EXPECT_EQ(unfolded("SELECT AÑO FROM t", {"año"}, nullptr), (Names{"año"}));
+}
+
 }  // namespace
 }  // namespace quorlane::db

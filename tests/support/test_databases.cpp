@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 
+#include "host/sql/schema.h"
 #include "host/sql/standard_host.h"
 
 namespace quorlane::test {
@@ -38,7 +39,7 @@ bool running_in_ci() {
   return strcasecmp(ci.c_str(), "true") == 0 || ci == "1";
 }
 
-TestDatabase::TestDatabase(TestEngine engine) : engine_(engine) {
+TestDatabase::TestDatabase(TestEngine engine, Tables tables) : engine_(engine) {
   if (engine == TestEngine::SQLite) {
     std::string pattern = (std::filesystem::temp_directory_path() / "quorlane-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -47,7 +48,7 @@ TestDatabase::TestDatabase(TestEngine engine) : engine_(engine) {
     }
     directory_ = pattern;
     setting_ = directory_ + "/quorlane.db";
-    create_schema(*connect());
+    if (tables == Tables::Created) create_schema(*connect());
     return;
   }
   server_ = environment("QUORLANE_TEST_PG");
@@ -63,7 +64,7 @@ TestDatabase::TestDatabase(TestEngine engine) : engine_(engine) {
     // Every connection made with this string works in the new schema.
     std::string separator = !server_.empty() && server_.back() != ';' ? ";" : "";
     setting_ = "odbc:" + server_ + separator + "pqopt={options=-csearch_path=" + schema_ + "};";
-    create_schema(*connect());
+    if (tables == Tables::Created) create_schema(*connect());
   } catch (const Failure& failure) {
     reason_ = std::string("PostgreSQL server of QUORLANE_TEST_PG unusable: ") + failure.what();
   }
@@ -83,7 +84,7 @@ TestDatabase::~TestDatabase() {
 
 std::shared_ptr<db::Database> TestDatabase::connect() const {
   if (engine_ == TestEngine::SQLite) return db::open_sqlite(setting_);
-  return db::open_odbc(setting_.substr(5));
+  return db::open_odbc(setting_.substr(5), declared_column_names());
 }
 
 std::shared_ptr<db::Database> TestDatabase::connect_admin() const { return db::open_odbc(server_); }

@@ -34,12 +34,16 @@ std::string engine_test_name(const ::testing::TestParamInfo<TestEngine>& info);
 // Whether the tests run under CI (the environment variable CI is "true" or "1").
 bool running_in_ci();
 
+// Whether a new test database has the tables.
+enum class Tables { Created, None };
+
 class TestDatabase {
  public:
   // Makes the database, every table created (as `quorlane init` does) and empty: a SQLite file
-  // in a directory of its own, or a new schema on the PostgreSQL server. A server that cannot be
-  // had leaves the object unavailable, with the reason.
-  explicit TestDatabase(TestEngine engine);
+  // in a directory of its own, or a new schema on the PostgreSQL server. With Tables::None the
+  // schema is left empty, and the SQLite file is not made (for a test of `quorlane init`). A
+  // server that cannot be had leaves the object unavailable, with the reason.
+  explicit TestDatabase(TestEngine engine, Tables tables = Tables::Created);
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
   // Drops the schema, or removes the directory.
@@ -51,7 +55,8 @@ class TestDatabase {
   // The standard host's database setting: a file path, or "odbc:" + a connection string whose
   // connections work in the new schema.
   const std::string& setting() const { return setting_; }
-  // A connection of its own to the database (for checks made beside the host's connections).
+  // A connection of its own to the database (for checks made beside the host's connections),
+  // which names columns as the host's connections do.
   std::shared_ptr<db::Database> connect() const;
 
  private:

@@ -2,6 +2,7 @@
 // DDL for the engine at hand.
 #include "host/sql/schema.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -330,6 +331,22 @@ std::vector<std::string> schema_statements(db::Engine engine) {
   for (const Table& table : tables())
     for (std::string& s : table_statements(engine, table)) all.push_back(std::move(s));
   return all;
+}
+
+std::shared_ptr<const db::DeclaredNames> declared_column_names() {
+  static const std::shared_ptr<const db::DeclaredNames> kNames = [] {
+    auto names = std::make_shared<db::DeclaredNames>();
+    for (const Table& table : tables()) {
+      for (const Column& column : table.columns) {
+        std::string folded = column.name;
+        for (char& c : folded)
+          if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        names->emplace(std::move(folded), column.name);
+      }
+    }
+    return names;
+  }();
+  return kNames;
 }
 
 bool schema_complete(db::Database& database) {

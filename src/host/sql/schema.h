@@ -1,6 +1,7 @@
 // The standard host's schema: the component's tables, the catalogues and the host's own tables.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@ namespace quorlane {
 // The statements that create every table and index where missing, with that engine's types
 // (SQLite and PostgreSQL: TEXT, DOUBLE PRECISION, ...; SQL Server: NVARCHAR, FLOAT, ...).
 std::vector<std::string> schema_statements(db::Engine engine);
+
+// The spelling of every column of the schema, by its lower-case form: the names a server that
+// folds them (PostgreSQL) has lost.
+std::shared_ptr<const db::DeclaredNames> declared_column_names();
 
 // Whether the database holds every table of the schema.
 bool schema_complete(db::Database& database);

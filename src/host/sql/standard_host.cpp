@@ -31,7 +31,8 @@ bool yes_no_setting(const char* name, const std::string& value) {
 
 // A server database is set up by its administrator (or `quorlane init`), never on the fly.
 std::shared_ptr<db::Database> open_database(const std::string& path) {
-  if (path.rfind(kOdbcPrefix, 0) == 0) return db::open_odbc(path.substr(std::strlen(kOdbcPrefix)));
+  if (path.rfind(kOdbcPrefix, 0) == 0)
+    return db::open_odbc(path.substr(std::strlen(kOdbcPrefix)), declared_column_names());
   std::shared_ptr<db::Database> database = db::open_sqlite(path);
   if (!schema_complete(*database)) create_schema(*database);
   return database;
