@@ -49,8 +49,10 @@ class Database : public Connection {
 // that writers of other threads and processes are waited for. Fails with the database's
 // message. Its Execute reads a query's rows into a MemoryRecordset (whose columns() and rows()
 // a caller may read directly): SQL NULL gives Null, integers that fit in 32 bits Int32, other
-// numbers Double, text (dates included, as stored) Text. It runs exactly one statement: a
-// text holding a second one fails before anything runs.
+// numbers Double, text Text. A text of a column declared DATE or DATETIME that reads as a date
+// comes in the form of a server's: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS" (whatever form it was
+// stored in); any other text as stored. It runs exactly one statement: a text holding a second
+// one fails before anything runs.
 std::shared_ptr<Database> open_sqlite(const std::string& path);
 
 // Connects through ODBC with a connection string ("Driver=...;Server=...;..."), in autocommit

@@ -20,9 +20,18 @@ Failure sqlite_failure(sqlite3* db, int rc) {
 
 constexpr const char* kOneStatementOnly = "El texto contiene más de una instrucción SQL";
 
+// A column's text that reads as a date, in the one form a server gives for the column's type:
+// "YYYY-MM-DD" for a date (any time dropped), "YYYY-MM-DD HH:MM:SS" for a date-time (fractions of
+// a second dropped). SQLite keeps a date as the text it was given, in whichever form.
+std::string date_text_of(ColumnKind kind, std::string text) {
+  Date date;
+  if (kind == ColumnKind::Other || !parse_date(text, date)) return text;
+  return kind == ColumnKind::Date ? date_only_text(date) : date_time_text(date);
+}
+
 // The rows of a query give Null for SQL NULL, numbers for numeric values (integers that fit
 // in 32 bits as Int32, others as Double) and text otherwise.
-Variant column_value(sqlite3_stmt* stmt, int i) {
+Variant column_value(sqlite3_stmt* stmt, int i, ColumnKind kind) {
   switch (sqlite3_column_type(stmt, i)) {
     case SQLITE_NULL:
       return Variant::null();
@@ -36,7 +45,8 @@ Variant column_value(sqlite3_stmt* stmt, int i) {
     default: {
       const void* bytes = sqlite3_column_blob(stmt, i);
       int size = sqlite3_column_bytes(stmt, i);
-      return Variant(std::string(static_cast<const char*>(bytes), static_cast<size_t>(size)));
+      return Variant(date_text_of(
+          kind, std::string(static_cast<const char*>(bytes), static_cast<size_t>(size))));
     }
   }
 }
@@ -140,7 +150,8 @@ class SqliteDatabase final : public Database {
       if (rc != SQLITE_ROW) throw sqlite_failure(db_, rc);
       std::vector<Variant> row;
       row.reserve(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) row.push_back(column_value(stmt, i));
+      for (int i = 0; i < n; ++i)
+        row.push_back(column_value(stmt, i, rows.kinds[static_cast<size_t>(i)]));
       rows.values.push_back(std::move(row));
     }
     return rows;

@@ -169,6 +169,27 @@ TEST_P(DatabaseContract, QueryColumnsAreNamedAsDeclaredOrAsTheirAliasIsWritten) 
             (Names{"Folio", "Total_Linea", "nota_linea"}));
 }
 
+// Every engine gives a date as "YYYY-MM-DD" and a date-time as "YYYY-MM-DD HH:MM:SS", in
+// whichever form they were written (SQLite keeps the text it was given).
+TEST_P(DatabaseContract, DatesAndDateTimesComeInOneFormWhateverTheFormWritten) {
+  database->Execute(
+      "INSERT INTO Linea (Folio, Dia, Momento) VALUES ('A1', '2026-12-05', '2026-12-05'), "
+      "('A2', '2026-12-05 10:30:00', '2026-12-05T10:30:07'), "
+      "('A3', '2026-02-28T23:59:59', '2026-12-05 10:30:07.75'), ('A4', NULL, NULL)");
+  Rows via_run = database->run("SELECT Folio, Dia, Momento FROM Linea ORDER BY Folio");
+  std::shared_ptr<Recordset> rs =
+      database->Execute("SELECT Folio, Dia, Momento FROM Linea ORDER BY Folio");
+  const std::vector<std::vector<Variant>> expected{
+      {Variant("A1"), Variant("2026-12-05"), Variant("2026-12-05 00:00:00")},
+      {Variant("A2"), Variant("2026-12-05"), Variant("2026-12-05 10:30:07")},
+      {Variant("A3"), Variant("2026-02-28"), Variant("2026-12-05 10:30:07")},
+      {Variant("A4"), Variant::null(), Variant::null()}};
+  EXPECT_EQ(via_run.values, expected);
+  auto* memory = dynamic_cast<MemoryRecordset*>(rs.get());
+  ASSERT_NE(memory, nullptr);
+  EXPECT_EQ(memory->rows(), expected);
+}
+
 TEST_P(DatabaseContract, TextsHoldingANulCharacterAreRefusedAndNothingRuns) {
   const std::string with_nul("A1\0'); DELETE FROM Linea; --", 29);
   database->Execute("INSERT INTO Linea (Folio) VALUES ('A0')");
