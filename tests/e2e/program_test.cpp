@@ -1,13 +1,14 @@
-// The built quorlane program on the embedded database: its command frame, `quorlane init`, and
-// `quorlane script` driven by the scripts of tests/scripts.
+// The built quorlane program: its command frame, `quorlane init`, and `quorlane script` driven by
+// the scripts of tests/scripts, on the embedded database and on PostgreSQL through ODBC.
 //
 // A script file holds requests ("> " lines) each followed by its expected answer: "< " the
 // whole answer, "<? " only the members it names; a long answer goes on over "<+ " lines, whose
 // text is appended as it stands (one call or one row to a line reads best); "#" lines are
-// comments. Answers are compared as JSON values. Every script runs on a fresh database set up by
-// `quorlane init`, with the host options below.
+// comments. Answers are compared as JSON values whatever the key order, but in their written
+// form: 2 is not 2.0. Every script runs on each engine, on a fresh database (a SQLite file, a
+// PostgreSQL schema) set up by `quorlane init`, with the host options below, and answers the
+// same there: the expected answers are those of every engine.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,12 +19,17 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "support/test_databases.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;  // answers compared as values, whatever the key order
+using quorlane::test::TestDatabase;
+using quorlane::test::TestEngine;
 
 const char* const kScriptOptions = "--server-id SRV1 --operator PRUEBA --clock 2026-12-05T10:30:00";
 
@@ -50,7 +56,7 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info->name();  // "AnswersAsExpected/record_quote" when parameterised
+    std::string name = info->name();  // "AnswersAsExpected/record_quote_SQLite" when parameterised
     for (char& c : name)
       if (c == '/') c = '_';
     dir = fs::temp_directory_path() / ("quorlane_e2e_" + std::to_string(getpid()) + "_" + name);
@@ -75,18 +81,9 @@ class ProgramTest : public ::testing::Test {
     return run;
   }
 
-  long long count(const fs::path& database, const std::string& query) {
-    sqlite3* db = nullptr;
-    long long n = -1;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-      sqlite3_stmt* st = nullptr;
-      if (sqlite3_prepare_v2(db, query.c_str(), -1, &st, nullptr) == SQLITE_OK &&
-          sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int64(st, 0);
-      sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return n;
+  // The one number a query of the database gives.
+  static double count(const TestDatabase& database, const std::string& query) {
+    return database.connect()->run(query).first().to_double();
   }
 
   fs::path dir;
@@ -130,44 +127,69 @@ TEST_F(ProgramTest, HelpVersionAndUsageErrors) {
   EXPECT_EQ(extra.out, "");
 }
 
-TEST_F(ProgramTest, InitCreatesTheTablesAndTheDemonstrationCatalogue) {
-  fs::path plain = dir / "plain.db", demo = dir / "demo.db";
-  Outcome init = program("init --db " + quoted(plain.string()));
+// The program on a database of each engine.
+class ProgramOnEngine : public ProgramTest, public ::testing::WithParamInterface<TestEngine> {};
+
+TEST_P(ProgramOnEngine, InitCreatesTheTablesAndTheDemonstrationCatalogue) {
+  TestDatabase plain(GetParam(), quorlane::test::Tables::None);
+  QUORLANE_REQUIRE_TEST_DATABASE(plain);
+  Outcome init = program("init --db " + quoted(plain.setting()));
   ASSERT_EQ(init.status, 0) << init.err;
-  EXPECT_EQ(count(plain,
-                  "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                  "('Cotizacion', 'Cotizacion_Encabezado', 'Documento_Descripcion_Extendida', "
-                  "'Parametro', 'Sucursal', 'Producto', 'Folio', 'Historial_Seguimiento')"),
-            8);
+  std::shared_ptr<quorlane::db::Database> check = plain.connect();
+  for (const char* table :
+       {"Cotizacion", "Cotizacion_Encabezado", "Documento_Descripcion_Extendida", "Parametro",
+        "Sucursal", "Producto", "Folio", "Historial_Seguimiento"})
+    EXPECT_TRUE(check->has_table(table)) << table;
   EXPECT_EQ(count(plain, "SELECT COUNT(*) FROM Producto"), 0);
+  // Run again on a database that has them, it changes nothing.
+  Outcome again = program("init --db " + quoted(plain.setting()));
+  EXPECT_EQ(again.status, 0) << again.err;
 
   // The database named by the environment, with the demonstration catalogue.
-  Outcome with_demo = program("init --demo", "", "QUORLANE_DB=" + quoted(demo.string()));
+  TestDatabase demo(GetParam(), quorlane::test::Tables::None);
+  QUORLANE_REQUIRE_TEST_DATABASE(demo);
+  Outcome with_demo = program("init --demo", "", "QUORLANE_DB=" + quoted(demo.setting()));
   ASSERT_EQ(with_demo.status, 0) << with_demo.err;
   EXPECT_GT(count(demo, "SELECT COUNT(*) FROM Producto"), 0);
   EXPECT_GT(count(demo, "SELECT COUNT(*) FROM Folio"), 0);
   EXPECT_FALSE(fs::exists(dir / "quorlane.db"));
 }
 
-TEST_F(ProgramTest, ScriptReadsStandardInputAndExitsZeroWhateverTheAnswers) {
-  fs::path db = dir / "q.db";
-  ASSERT_EQ(program("init --db " + quoted(db.string())).status, 0);
-  Outcome run = program("script --db " + quoted(db.string()),
-                        "{\"op\":\"create\",\"class\":\"Cotizacion\",\"name\":\"q\"}\n"
-                        "\n"
-                        "{\"op\":\"get\",\"target\":\"q\",\"member\":\"Sin_Miembro\"}\n"
-                        "roto\n"
-                        "{\"op\":\"sql\",\"text\":\"SELECT COUNT(*) AS n FROM Cotizacion\"}\n");
+// The answers are compared as text here: a user comparing the outputs of two engines finds them
+// the same to the character, column names and numbers included.
+TEST_P(ProgramOnEngine, ScriptReadsStandardInputAndExitsZeroWhateverTheAnswers) {
+  TestDatabase database(GetParam(), quorlane::test::Tables::None);
+  QUORLANE_REQUIRE_TEST_DATABASE(database);
+  ASSERT_EQ(program("init --db " + quoted(database.setting())).status, 0);
+  Outcome run = program(
+      "script --db " + quoted(database.setting()),
+      "{\"op\":\"create\",\"class\":\"Cotizacion\",\"name\":\"q\"}\n"
+      "\n"
+      "{\"op\":\"get\",\"target\":\"q\",\"member\":\"Sin_Miembro\"}\n"
+      "roto\n"
+      "{\"op\":\"sql\",\"text\":\"SELECT COUNT(*) AS n FROM Cotizacion\"}\n"
+      "{\"op\":\"sql\",\"text\":\"INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES "
+      "('USD', 'Dólar')\"}\n"
+      "{\"op\":\"sql\",\"text\":\"SELECT * FROM Moneda\"}\n"
+      "{\"op\":\"sql\",\"text\":\"SELECT mn_cve_moneda, 2.5 * 2 AS Doble, NULL AS Nada FROM "
+      "Moneda\"}\n");
   EXPECT_EQ(run.status, 0) << run.err;
   std::vector<std::string> lines;
   std::istringstream out(run.out);
   for (std::string line; std::getline(out, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), 4u) << run.out;
+  ASSERT_EQ(lines.size(), 7u) << run.out;
   EXPECT_EQ(lines[0], R"({"ok":true})");
   EXPECT_EQ(Json::parse(lines[1])["kind"], "request") << lines[1];
   EXPECT_EQ(Json::parse(lines[2])["kind"], "request") << lines[2];
   EXPECT_EQ(lines[3], R"({"ok":true,"rows":[{"n":0}]})");
+  EXPECT_EQ(lines[4], R"({"ok":true,"rows":[]})");
+  EXPECT_EQ(lines[5], R"({"ok":true,"rows":[{"Mn_Cve_Moneda":"USD","Mn_Descripcion":"Dólar",)"
+                      R"("Es_Cve_Estado":"AC"}]})");
+  EXPECT_EQ(lines[6], R"({"ok":true,"rows":[{"Mn_Cve_Moneda":"USD","Doble":5,"Nada":null}]})");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ProgramOnEngine, quorlane::test::test_engines(),
+                         quorlane::test::engine_test_name);
 
 // ---------------------------------------------------------------- the scripts
 
@@ -208,10 +230,12 @@ std::vector<std::string> script_names() {
   return names;
 }
 
-class ScriptTest : public ProgramTest, public ::testing::WithParamInterface<std::string> {};
+class ScriptTest : public ProgramTest,
+                   public ::testing::WithParamInterface<std::tuple<std::string, TestEngine>> {};
 
 TEST_P(ScriptTest, AnswersAsExpected) {
-  fs::path script = fs::path(QUORLANE_SOURCE_DIR) / "tests/scripts" / (GetParam() + ".jsonl");
+  const auto& [name, engine] = GetParam();
+  fs::path script = fs::path(QUORLANE_SOURCE_DIR) / "tests/scripts" / (name + ".jsonl");
   std::vector<Exchange> exchanges = read_script(script);
   ASSERT_FALSE(exchanges.empty());
   std::string input;
@@ -219,9 +243,11 @@ TEST_P(ScriptTest, AnswersAsExpected) {
     ASSERT_FALSE(e.expected.empty()) << script << ":" << e.line << ": request without answer";
     input += e.request + "\n";
   }
-  fs::path db = dir / "script.db";
-  ASSERT_EQ(program("init --db " + quoted(db.string())).status, 0);
-  Outcome run = program("script --db " + quoted(db.string()) + " " + kScriptOptions, input);
+  TestDatabase database(engine, quorlane::test::Tables::None);
+  QUORLANE_REQUIRE_TEST_DATABASE(database);
+  Outcome init = program("init --db " + quoted(database.setting()));
+  ASSERT_EQ(init.status, 0) << init.err;
+  Outcome run = program("script --db " + quoted(database.setting()) + " " + kScriptOptions, input);
   EXPECT_EQ(run.status, 0) << run.err;
 
   std::istringstream out(run.out);
@@ -251,13 +277,20 @@ TEST_P(ScriptTest, AnswersAsExpected) {
         if (actual.contains(it.key())) named[it.key()] = actual[it.key()];
       actual = named;
     }
-    EXPECT_EQ(actual, expected) << script << ":" << e.line << "\n  request:  " << e.request
-                                << "\n  expected: " << e.expected << "\n  answered: " << answer;
+    EXPECT_EQ(actual.dump(), expected.dump())
+        << script << ":" << e.line << "\n  request:  " << e.request
+        << "\n  expected: " << e.expected << "\n  answered: " << answer;
   }
   EXPECT_FALSE(std::getline(out, answer)) << "an answer more than requests: " << answer;
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(script_names()),
-                         [](const auto& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest,
+                         ::testing::Combine(::testing::ValuesIn(script_names()),
+                                            quorlane::test::test_engines()),
+                         [](const auto& info) {
+                           return std::get<0>(info.param) + "_" +
+                                  quorlane::test::engine_test_name(
+                                      {std::get<1>(info.param), info.index});
+                         });
 
 }  // namespace
