@@ -17,4 +17,7 @@ std::vector<std::string> schema_statements(db::Engine engine);
 // Whether the database holds every table of the schema.
 bool schema_complete(db::Database& database);
 
+// The columns of a table of the schema, in their declared order; none for an unknown table.
+std::vector<std::string> table_columns(const std::string& table);
+
 }  // namespace quorlane
