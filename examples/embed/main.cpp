@@ -1,10 +1,10 @@
 // A client program that embeds Quorlane: it builds a one-line quote on the database that
 // QUORLANE_DB names (the demonstration catalogue of 'quorlane init --demo'), finalises it and
 // prints its folio.
+#include <quorlane/quorlane.h>
+
 #include <iostream>
 #include <string>
-
-#include <quorlane/quorlane.h>
 
 int main() {
   using namespace quorlane;
