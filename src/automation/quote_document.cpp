@@ -44,28 +44,28 @@ const std::map<std::string, std::vector<const char*>>& numeral_fields() {
   return kNumerals;
 }
 
-void mark(RecordSpec& spec, const std::map<std::string, std::vector<const char*>>& marks,
-          bool FieldSpec::*flag) {
-  auto found = marks.find(spec.name);
+void mark(RecordFields& record, const std::map<std::string, std::vector<const char*>>& marks,
+          bool DocumentField::*flag) {
+  auto found = marks.find(record.name);
   if (found == marks.end()) return;
   for (const char* field : found->second) {
-    auto it = std::find_if(spec.fields.begin(), spec.fields.end(),
-                           [&](const FieldSpec& f) { return f.name == field; });
-    if (it == spec.fields.end())
-      throw std::logic_error(std::string(field) + " is no field of " + spec.name);
+    auto it = std::find_if(record.fields.begin(), record.fields.end(),
+                           [&](const DocumentField& f) { return f.name == field; });
+    if (it == record.fields.end())
+      throw std::logic_error(std::string(field) + " is no field of " + record.name);
     (*it).*flag = true;
   }
 }
 
-RecordSpec make_spec(const char* name, std::vector<FieldSpec> fields) {
-  RecordSpec spec{name, std::move(fields)};
-  mark(spec, required_fields(), &FieldSpec::required);
-  mark(spec, numeral_fields(), &FieldSpec::numeral);
-  return spec;
+RecordFields make_record_fields(const char* name, std::vector<DocumentField> fields) {
+  RecordFields record{name, std::move(fields)};
+  mark(record, required_fields(), &DocumentField::required);
+  mark(record, numeral_fields(), &DocumentField::numeral);
+  return record;
 }
 
 template <class T>
-const RecordSpec& spec_of();
+const RecordFields& fields_of();
 
 constexpr FieldKind kKind_TEXT = FieldKind::Text;
 constexpr FieldKind kKind_NUM = FieldKind::Number;
@@ -75,34 +75,34 @@ constexpr FieldKind kKind_USERDEF = FieldKind::UserDef;
 constexpr FieldKind kKind_REC = FieldKind::Record;
 
 template <class T>
-FieldSpec field(const char* name, FieldKind kind) {
-  FieldSpec f{name, kind};
-  if constexpr (requires { T::kTypeName; }) f.record = &spec_of<T>();
+DocumentField field(const char* name, FieldKind kind) {
+  DocumentField f{name, kind};
+  if constexpr (requires { T::kTypeName; }) f.record = &fields_of<T>();
   return f;
 }
 
-#define QL_FIELD_SPEC(name, kind, type) field<type>(#name, kKind_##kind),
-#define QL_RECORD_SPEC(type, LIST)                                          \
-  template <>                                                               \
-  const RecordSpec& spec_of<type>() {                                       \
-    static const RecordSpec spec = make_spec(#type, {LIST(QL_FIELD_SPEC)}); \
-    return spec;                                                            \
+#define QL_DOCUMENT_FIELD(name, kind, type) field<type>(#name, kKind_##kind),
+#define QL_RECORD_FIELDS(type, LIST)                                                         \
+  template <>                                                                                \
+  const RecordFields& fields_of<type>() {                                                    \
+    static const RecordFields record = make_record_fields(#type, {LIST(QL_DOCUMENT_FIELD)}); \
+    return record;                                                                           \
   }
 // Nested records first: each record's list refers to the lists of the records it holds.
-QL_RECORD_SPEC(tCtZona, QL_TCTZONA_FIELDS)
-QL_RECORD_SPEC(tCtSucursal, QL_TCTSUCURSAL_FIELDS)
-QL_RECORD_SPEC(tCtAlmacen, QL_TCTALMACEN_FIELDS)
-QL_RECORD_SPEC(tCtVendedor, QL_TCTVENDEDOR_FIELDS)
-QL_RECORD_SPEC(tCtSegmento, QL_TCTSEGMENTO_FIELDS)
-QL_RECORD_SPEC(tCtRuta, QL_TCTRUTA_FIELDS)
-QL_RECORD_SPEC(tCtGrupo_Comercial, QL_TCTGRUPO_COMERCIAL_FIELDS)
-QL_RECORD_SPEC(tCtCadena_Comercial, QL_TCTCADENA_COMERCIAL_FIELDS)
-QL_RECORD_SPEC(tCtCliente, QL_TCTCLIENTE_FIELDS)
-QL_RECORD_SPEC(tCtProveedor, QL_TCTPROVEEDOR_FIELDS)
-QL_RECORD_SPEC(tCtProducto, QL_TCTPRODUCTO_FIELDS)
-QL_RECORD_SPEC(tCtEncabezado, QL_TCTENCABEZADO_FIELDS)
-QL_RECORD_SPEC(tCtDetalle, QL_TCTDETALLE_FIELDS)
-#undef QL_RECORD_SPEC
+QL_RECORD_FIELDS(tCtZona, QL_TCTZONA_FIELDS)
+QL_RECORD_FIELDS(tCtSucursal, QL_TCTSUCURSAL_FIELDS)
+QL_RECORD_FIELDS(tCtAlmacen, QL_TCTALMACEN_FIELDS)
+QL_RECORD_FIELDS(tCtVendedor, QL_TCTVENDEDOR_FIELDS)
+QL_RECORD_FIELDS(tCtSegmento, QL_TCTSEGMENTO_FIELDS)
+QL_RECORD_FIELDS(tCtRuta, QL_TCTRUTA_FIELDS)
+QL_RECORD_FIELDS(tCtGrupo_Comercial, QL_TCTGRUPO_COMERCIAL_FIELDS)
+QL_RECORD_FIELDS(tCtCadena_Comercial, QL_TCTCADENA_COMERCIAL_FIELDS)
+QL_RECORD_FIELDS(tCtCliente, QL_TCTCLIENTE_FIELDS)
+QL_RECORD_FIELDS(tCtProveedor, QL_TCTPROVEEDOR_FIELDS)
+QL_RECORD_FIELDS(tCtProducto, QL_TCTPRODUCTO_FIELDS)
+QL_RECORD_FIELDS(tCtEncabezado, QL_TCTENCABEZADO_FIELDS)
+QL_RECORD_FIELDS(tCtDetalle, QL_TCTDETALLE_FIELDS)
+#undef QL_RECORD_FIELDS
 
 // ---------------------------------------------------------------- checking
 
@@ -126,7 +126,7 @@ std::string member_path(const std::string& path, const std::string& name) {
 }
 
 // What the field's value must be, as the problem states it.
-std::string expected(const FieldSpec& f) {
+std::string expected(const DocumentField& f) {
   switch (f.kind) {
     case FieldKind::Text:
       return f.numeral ? "expected a number written as a string, such as \"1\""
@@ -161,7 +161,7 @@ bool numeral(const std::string& s) {
   return digits > 0 && point != s.size() - 1;
 }
 
-bool value_fits(const FieldSpec& f, const Json& v) {
+bool value_fits(const DocumentField& f, const Json& v) {
   switch (f.kind) {
     case FieldKind::Text:
       return v.is_string() && (!f.numeral || numeral(v.get<std::string>()));
@@ -188,29 +188,30 @@ bool value_fits(const FieldSpec& f, const Json& v) {
 // An unknown field, with a hint when the name is close to one the record has: the same name in
 // other letter case, or a field of one of its nested records (a record-shape line that gives
 // Pr_Cve_Producto where the record has Producto.Pr_Cve_Producto).
-std::string unknown_field(const RecordSpec& spec, const std::string& name) {
-  for (const FieldSpec& f : spec.fields)
+std::string unknown_field(const RecordFields& record, const std::string& name) {
+  for (const DocumentField& f : record.fields)
     if (strcasecmp(f.name.c_str(), name.c_str()) == 0)
       return "unknown field (did you mean " + f.name + "?)";
-  for (const FieldSpec& f : spec.fields)
+  for (const DocumentField& f : record.fields)
     if (f.record != nullptr && f.record->find(name) != nullptr)
-      return "unknown field of " + spec.name + " (did you mean " + f.name + "." + name + "?)";
-  return "unknown field of " + spec.name;
+      return "unknown field of " + record.name + " (did you mean " + f.name + "." + name + "?)";
+  return "unknown field of " + record.name;
 }
 
-void check_record(const RecordSpec& spec, const Json& j, const std::string& path, Problems& out) {
+void check_record(const RecordFields& record, const Json& j, const std::string& path,
+                  Problems& out) {
   for (auto it = j.begin(); it != j.end(); ++it) {
     const std::string where = member_path(path, it.key());
-    const FieldSpec* f = spec.find(it.key());
+    const DocumentField* f = record.find(it.key());
     if (f == nullptr) {
-      out.push_back({where, unknown_field(spec, it.key())});
+      out.push_back({where, unknown_field(record, it.key())});
     } else if (!value_fits(*f, *it)) {
       out.push_back({where, expected(*f)});
     } else if (f->kind == FieldKind::Record) {
       check_record(*f->record, *it, where, out);
     }
   }
-  for (const FieldSpec& f : spec.fields)
+  for (const DocumentField& f : record.fields)
     if (f.required && !j.contains(f.name)) out.push_back({member_path(path, f.name), kMissing});
 }
 
@@ -238,7 +239,7 @@ Date property_value<Date>(const Json& j, const char* name) {
 
 // ---------------------------------------------------------------- the schema
 
-Json field_schema(const FieldSpec& f) {
+Json field_schema(const DocumentField& f) {
   switch (f.kind) {
     case FieldKind::Text:
       if (f.numeral) return Json{{"type", "string"}, {"pattern", kNumeralPattern}};
@@ -259,10 +260,10 @@ Json field_schema(const FieldSpec& f) {
   return Json::object();
 }
 
-Json record_schema(const RecordSpec& spec) {
+Json record_schema(const RecordFields& record) {
   Json properties = Json::object();
   Json required = Json::array();
-  for (const FieldSpec& f : spec.fields) {
+  for (const DocumentField& f : record.fields) {
     properties[f.name] = field_schema(f);
     if (f.required) required.push_back(f.name);
   }
@@ -271,49 +272,49 @@ Json record_schema(const RecordSpec& spec) {
   return schema;
 }
 
-Json shape_branch(const RecordSpec& header, const RecordSpec& line) {
+Json shape_branch(const RecordFields& header, const RecordFields& line) {
   return Json{{"properties",
                {{kHeaderKey, {{"$ref", "#/$defs/" + header.name}}},
                 {kLinesKey, {{"items", {{"$ref", "#/$defs/" + line.name}}}}}}}};
 }
 
-void collect_specs(const RecordSpec& spec, std::vector<const RecordSpec*>& out) {
-  for (const RecordSpec* known : out)
-    if (known == &spec) return;
-  out.push_back(&spec);
-  for (const FieldSpec& f : spec.fields)
-    if (f.record != nullptr) collect_specs(*f.record, out);
+void collect_records(const RecordFields& record, std::vector<const RecordFields*>& out) {
+  for (const RecordFields* known : out)
+    if (known == &record) return;
+  out.push_back(&record);
+  for (const DocumentField& f : record.fields)
+    if (f.record != nullptr) collect_records(*f.record, out);
 }
 
 }  // namespace
 
-const FieldSpec* RecordSpec::find(std::string_view field) const {
-  for (const FieldSpec& f : fields)
+const DocumentField* RecordFields::find(std::string_view field) const {
+  for (const DocumentField& f : fields)
     if (f.name == field) return &f;
   return nullptr;
 }
 
-const RecordSpec& encabezado_record_spec() { return spec_of<tCtEncabezado>(); }
-const RecordSpec& detalle_record_spec() { return spec_of<tCtDetalle>(); }
+const RecordFields& encabezado_record_fields() { return fields_of<tCtEncabezado>(); }
+const RecordFields& detalle_record_fields() { return fields_of<tCtDetalle>(); }
 
-#define QL_PROPERTY_SPEC(name, kind, type) FieldSpec{#name, kKind_##kind},
-const RecordSpec& encabezado_object_spec() {
-  static const RecordSpec spec =
-      make_spec("cCtEncabezado", {QL_CCTENCABEZADO_PROPERTIES(QL_PROPERTY_SPEC)});
-  return spec;
+#define QL_PROPERTY_FIELD(name, kind, type) DocumentField{#name, kKind_##kind},
+const RecordFields& encabezado_object_fields() {
+  static const RecordFields record =
+      make_record_fields("cCtEncabezado", {QL_CCTENCABEZADO_PROPERTIES(QL_PROPERTY_FIELD)});
+  return record;
 }
-const RecordSpec& detalle_object_spec() {
-  static const RecordSpec spec =
-      make_spec("cCtDetalle", {QL_CCTDETALLE_PROPERTIES(QL_PROPERTY_SPEC)});
-  return spec;
+const RecordFields& detalle_object_fields() {
+  static const RecordFields record =
+      make_record_fields("cCtDetalle", {QL_CCTDETALLE_PROPERTIES(QL_PROPERTY_FIELD)});
+  return record;
 }
-#undef QL_PROPERTY_SPEC
+#undef QL_PROPERTY_FIELD
 
-std::vector<const RecordSpec*> document_record_specs() {
-  std::vector<const RecordSpec*> out;
-  for (const RecordSpec* top : {&encabezado_record_spec(), &detalle_record_spec(),
-                                &encabezado_object_spec(), &detalle_object_spec()})
-    collect_specs(*top, out);
+std::vector<const RecordFields*> document_records() {
+  std::vector<const RecordFields*> out;
+  for (const RecordFields* top : {&encabezado_record_fields(), &detalle_record_fields(),
+                                  &encabezado_object_fields(), &detalle_object_fields()})
+    collect_records(*top, out);
   return out;
 }
 
@@ -328,13 +329,13 @@ std::vector<DocumentProblem> check_quote_document(const Json& document) {
     out.push_back({kDocumentPath, "expected a JSON object (a quote document)"});
     return out;
   }
-  const RecordSpec* header = &encabezado_record_spec();
-  const RecordSpec* line = &detalle_record_spec();
+  const RecordFields* header = &encabezado_record_fields();
+  const RecordFields* line = &detalle_record_fields();
   bool shape_known = true;
   if (auto it = document.find(kShapeKey); it != document.end()) {
     if (*it == kObjectShape) {
-      header = &encabezado_object_spec();
-      line = &detalle_object_spec();
+      header = &encabezado_object_fields();
+      line = &detalle_object_fields();
     } else if (*it != kRecordShape) {
       out.push_back({kShapeKey, "expected \"record\" or \"object\""});
       shape_known = false;
@@ -405,7 +406,7 @@ void set_properties(_cCtDetalle& target,
 
 Json quote_document_schema() {
   Json defs = Json::object();
-  for (const RecordSpec* spec : document_record_specs()) defs[spec->name] = record_schema(*spec);
+  for (const RecordFields* record : document_records()) defs[record->name] = record_schema(*record);
   Json properties{
       {kShapeKey,
        {{"enum", {kRecordShape, kObjectShape}},
@@ -436,8 +437,8 @@ Json quote_document_schema() {
       {"required", {kHeaderKey, kLinesKey}},
       {"properties", properties},
       {"if", {{"required", {kShapeKey}}, {"properties", {{kShapeKey, {{"const", kObjectShape}}}}}}},
-      {"then", shape_branch(encabezado_object_spec(), detalle_object_spec())},
-      {"else", shape_branch(encabezado_record_spec(), detalle_record_spec())},
+      {"then", shape_branch(encabezado_object_fields(), detalle_object_fields())},
+      {"else", shape_branch(encabezado_record_fields(), detalle_record_fields())},
       {"$defs", defs},
   };
 }

@@ -25,32 +25,32 @@ namespace quorlane::automation {
 
 enum class FieldKind { Text, Number, Int16, Date, UserDef, Record };
 
-struct RecordSpec;
+struct RecordFields;
 
-struct FieldSpec {
+struct DocumentField {
   std::string name;
   FieldKind kind;
-  const RecordSpec* record = nullptr;  // the nested record's fields, for FieldKind::Record
-  bool required = false;               // the document must give it
+  const RecordFields* record = nullptr;  // the nested record's fields, for FieldKind::Record
+  bool required = false;                 // the document must give it
   // A text that the component writes into its statement bare (Ct_Partida): it must read as a
   // number, or the database refuses the line.
   bool numeral = false;
 };
 
 // The fields of a record or of a property class, in their declared order.
-struct RecordSpec {
+struct RecordFields {
   std::string name;  // "tCtEncabezado", "cCtDetalle", ...
-  std::vector<FieldSpec> fields;
-  const FieldSpec* find(std::string_view field) const;
+  std::vector<DocumentField> fields;
+  const DocumentField* find(std::string_view field) const;
 };
 
 // The field lists the document uses.
-const RecordSpec& encabezado_record_spec();  // tCtEncabezado and its nested records
-const RecordSpec& detalle_record_spec();     // tCtDetalle and its nested records
-const RecordSpec& encabezado_object_spec();  // cCtEncabezado
-const RecordSpec& detalle_object_spec();     // cCtDetalle
+const RecordFields& encabezado_record_fields();  // tCtEncabezado and its nested records
+const RecordFields& detalle_record_fields();     // tCtDetalle and its nested records
+const RecordFields& encabezado_object_fields();  // cCtEncabezado
+const RecordFields& detalle_object_fields();     // cCtDetalle
 // Every record and property class the document may hold, nested records included.
-std::vector<const RecordSpec*> document_record_specs();
+std::vector<const RecordFields*> document_records();
 
 enum class DocumentShape { Record, Object };
 

@@ -1,6 +1,9 @@
 #include "cli/quote_report.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <sstream>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -321,7 +324,6 @@ Json quote_json(const QuoteOutcome& o) {
 }
 
 void print_stored_quote(std::ostream& out, const StoredQuote& q) {
-  const std::string sub = "      ";
   out << "Quote " << q.folio;
   if (q.has_header()) {
     std::string status = text(q.header_value("Es_Cve_Estado"));
@@ -387,7 +389,6 @@ void print_stored_quote(std::ostream& out, const StoredQuote& q) {
       out << "  (written " << when << (by.empty() ? "" : " by " + by) << ")";
     out << "\n";
   }
-  (void)sub;
 }
 
 }  // namespace quorlane::cli

@@ -68,8 +68,9 @@ std::optional<StoredQuote> read_stored_quote(db::Database& database, const std::
 
 std::vector<std::string> stored_line_ids(db::Database& database, const std::string& folio) {
   std::vector<std::string> ids;
-  db::Rows rows = database.run("SELECT Ct_ID FROM Cotizacion WHERE Ct_Folio = ? ORDER BY Ct_ID",
-                               {Variant(folio)});
+  db::Rows rows = database.run(
+      std::string("SELECT Ct_ID FROM ") + kLineTable + " WHERE Ct_Folio = ? ORDER BY Ct_ID",
+      {Variant(folio)});
   for (const std::vector<Variant>& row : rows.values) ids.push_back(row.at(0).to_text());
   return ids;
 }

@@ -69,20 +69,20 @@ TEST(QuoteDocumentSchema, FileAgreesWithTheCheckerAndTheDeclaredFields) {
 
   const Json& defs = file["$defs"];
   ASSERT_EQ(defs.size(), kDeclaredFields.size());
-  for (const RecordSpec* spec : document_record_specs()) {
-    SCOPED_TRACE(spec->name);
-    ASSERT_TRUE(kDeclaredFields.count(spec->name));
+  for (const RecordFields* record : document_records()) {
+    SCOPED_TRACE(record->name);
+    ASSERT_TRUE(kDeclaredFields.count(record->name));
     std::vector<std::string> checker, in_file, required_checker, required_file;
-    for (const FieldSpec& f : spec->fields) {
+    for (const DocumentField& f : record->fields) {
       checker.push_back(f.name);
       if (f.required) required_checker.push_back(f.name);
     }
-    const Json& def = defs.at(spec->name);
+    const Json& def = defs.at(record->name);
     for (auto it = def["properties"].begin(); it != def["properties"].end(); ++it)
       in_file.push_back(it.key());
     for (const Json& r : def.value("required", Json::array())) required_file.push_back(r);
-    EXPECT_EQ(checker, kDeclaredFields.at(spec->name));
-    EXPECT_EQ(in_file, kDeclaredFields.at(spec->name));
+    EXPECT_EQ(checker, kDeclaredFields.at(record->name));
+    EXPECT_EQ(in_file, kDeclaredFields.at(record->name));
     EXPECT_EQ(required_file, required_checker);
     EXPECT_EQ(def["additionalProperties"], false);
   }
