@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace quorlane::cli {
 
@@ -28,5 +29,10 @@ class Command {
 
 std::unique_ptr<Command> make_init_command();
 std::unique_ptr<Command> make_script_command();
+std::unique_ptr<Command> make_quote_command();
+std::unique_ptr<Command> make_import_command();
+std::unique_ptr<Command> make_show_command();
+// finalize, authorize, reject, cancel, delete
+std::vector<std::unique_ptr<Command>> make_status_commands();
 
 }  // namespace quorlane::cli

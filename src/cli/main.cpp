@@ -28,11 +28,17 @@ int main(int argc, char** argv) {
   program.footer(
       "Example:\n"
       "  quorlane init --db quotes.db --demo\n"
+      "  quorlane quote --db quotes.db examples/demo-quote.json\n"
+      "  quorlane show --db quotes.db A0000000001\n"
       "  quorlane script --db quotes.db requests.jsonl\n"
       "\n"
       "Run 'quorlane COMMAND --help' for the options and an example of each command.");
 
   std::vector<std::unique_ptr<Command>> commands;
+  commands.push_back(make_quote_command());
+  commands.push_back(make_import_command());
+  commands.push_back(make_show_command());
+  for (auto& status : make_status_commands()) commands.push_back(std::move(status));
   commands.push_back(make_init_command());
   commands.push_back(make_script_command());
   std::vector<CLI::App*> subcommands;

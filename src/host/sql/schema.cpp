@@ -355,6 +355,14 @@ bool schema_complete(db::Database& database) {
   return true;
 }
 
+std::vector<std::string> table_columns(const std::string& table) {
+  std::vector<std::string> out;
+  for (const Table& t : tables())
+    if (table == t.name)
+      for (const Column& c : t.columns) out.push_back(c.name);
+  return out;
+}
+
 void create_schema(Connection& connection) {
   for (const std::string& statement : schema_statements(engine_of(connection)))
     connection.Execute(statement);

@@ -20,4 +20,7 @@ std::shared_ptr<const db::DeclaredNames> declared_column_names();
 // Whether the database holds every table of the schema.
 bool schema_complete(db::Database& database);
 
+// The columns of a table of the schema, in their declared order; none for an unknown table.
+std::vector<std::string> table_columns(const std::string& table);
+
 }  // namespace quorlane

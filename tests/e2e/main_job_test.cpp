@@ -1,0 +1,476 @@
+// The main job of the built quorlane program on the embedded database: the README's demo run,
+// quote documents (valid, invalid, refused lines), import, show and the status commands. The
+// database is checked directly after each run.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string quoted(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+size_t occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+const std::string kSource = QUORLANE_SOURCE_DIR;
+
+class MainJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir = fs::temp_directory_path() / ("quorlane_main_" + std::to_string(getpid()) + "_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    db = dir / "quotes.db";
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // Runs a shell command line in the test's directory.
+  Result shell(const std::string& command_line, const std::string& input = "") {
+    fs::path in = dir / "stdin", out = dir / "stdout", err = dir / "stderr";
+    std::ofstream(in, std::ios::binary) << input;
+    std::string command = "cd " + quoted(dir.string()) + " && " + command_line + " <" +
+                          quoted(in.string()) + " >" + quoted(out.string()) + " 2>" +
+                          quoted(err.string());
+    int raw = std::system(command.c_str());
+    return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+  }
+  Result program(const std::string& args, const std::string& input = "") {
+    return shell(quoted(QUORLANE_PROGRAM_PATH) + " " + args, input);
+  }
+  // The program on the test's database with a fixed operator and clock.
+  Result on_db(const std::string& command, const std::string& args, const std::string& input = "") {
+    return program(command + " --db " + quoted(db.string()) +
+                       " --operator PRUEBA --clock 2026-12-05T10:30:00 " + args,
+                   input);
+  }
+  void init_demo() { ASSERT_EQ(program("init --demo --db " + quoted(db.string())).status, 0); }
+
+  // The rows of a query, each as a JSON object of column to value as SQLite holds it.
+  Json rows(const std::string& sql, const std::vector<std::string>& params = {}) {
+    Json out = Json::array();
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      ADD_FAILURE() << "cannot open " << db;
+      return out;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      ADD_FAILURE() << sqlite3_errmsg(handle) << ": " << sql;
+    } else {
+      for (size_t i = 0; i < params.size(); ++i)
+        sqlite3_bind_text(st, static_cast<int>(i) + 1, params[i].c_str(), -1, SQLITE_TRANSIENT);
+      while (sqlite3_step(st) == SQLITE_ROW) {
+        Json row = Json::object();
+        for (int c = 0; c < sqlite3_column_count(st); ++c) {
+          Json& v = row[sqlite3_column_name(st, c)];
+          switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER:
+              v = sqlite3_column_int64(st, c);
+              break;
+            case SQLITE_FLOAT:
+              v = sqlite3_column_double(st, c);
+              break;
+            case SQLITE_NULL:
+              v = nullptr;
+              break;
+            default:
+              v = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+          }
+        }
+        out.push_back(std::move(row));
+      }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(handle);
+    return out;
+  }
+  long long count(const std::string& sql) {
+    Json r = rows(sql);
+    return r.size() == 1 ? r[0].begin()->get<long long>() : -1;
+  }
+  // Everything a quote document may write, in one comparable value.
+  Json written() {
+    return Json{{"lines", count("SELECT COUNT(*) FROM Cotizacion")},
+                {"headers", count("SELECT COUNT(*) FROM Cotizacion_Encabezado")},
+                {"folios", rows("SELECT Sc_Cve_Sucursal, Fo_Ultimo FROM Folio ORDER BY 1")},
+                {"registered", count("SELECT COUNT(*) FROM Documento_Registro")},
+                {"history", count("SELECT COUNT(*) FROM Historial_Seguimiento")}};
+  }
+  fs::path write(const std::string& name, const std::string& text) {
+    fs::path p = dir / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p;
+  }
+
+  fs::path dir;
+  fs::path db;
+};
+
+const char* const kHeader =
+    R"("header": {"Ct_Fecha": "2026-12-05", "Mn_Cve_Moneda": "MXN", "Ct_Tipo_Cambio": 1,
+       "Sucursal": {"Sc_Cve_Sucursal": "S1"}, "Almacen": {"Al_Cve_Almacen": "A1"},
+       "Cliente": {"Cl_Cve_Cliente": "C1"}, "Vendedor": {"Vn_Cve_Vendedor": "V1"}})";
+
+std::string line(const std::string& product, double quantity, const std::string& unit, double price,
+                 const std::string& more = "") {
+  std::ostringstream s;
+  s << R"({"Producto": {"Pr_Cve_Producto": ")" << product << R"("}, "Ct_Cantidad_1": )" << quantity
+    << R"(, "Ct_Unidad_1": ")" << unit << R"(", "Ct_Precio_Lista": )" << price << more << "}";
+  return s.str();
+}
+
+TEST_F(MainJob, DemoScriptPrintsAFinalisedQuoteWithItsPromotionLine) {
+  Result demo = shell(quoted(kSource + "/scripts/demo") + " --program " +
+                      quoted(QUORLANE_PROGRAM_PATH) + " --db " + quoted(db.string()));
+  ASSERT_EQ(demo.status, 0) << demo.out << demo.err;
+  // The quote: the shirts' line, the cap it earns, the other two lines, and the totals.
+  EXPECT_TRUE(std::regex_search(
+      demo.out,
+      std::regex(R"(\n +1 +0001 +P3 +M +BL +12 +PZA +350\.00 +0\.00 +672\.00 +4872\.00\n)")))
+      << demo.out;
+  EXPECT_TRUE(std::regex_search(
+      demo.out, std::regex(R"(\n +0002 +P4 +U +NG +1 +PZA +0\.00 +0\.00 +0\.00 +0\.00 +)"
+                           R"(promotion: \*PROMOCION\* Gorra bordada\n)")))
+      << demo.out;
+  EXPECT_TRUE(std::regex_search(
+      demo.out,
+      std::regex(R"(\n +2 +0003 +P3 +G +AZ +3 +PZA +380\.00 +114\.00 +164\.16 +1190\.16\n)")));
+  EXPECT_EQ(occurrences(demo.out, "  Net amount         6340.56\n"), 2u)
+      << demo.out;  // quote, show
+  EXPECT_EQ(occurrences(demo.out, "  Tax                 874.56\n"), 2u);
+  EXPECT_NE(demo.out.find("3 of 3 lines stored, 1 promotion line added; quote finalised.\n"),
+            std::string::npos);
+  EXPECT_NE(demo.out.find("Quote A0000000001  status AC (open)"), std::string::npos);
+  EXPECT_NE(demo.out.find("Registro de cotización  CLIENTE C1"), std::string::npos);
+
+  Json header = rows("SELECT * FROM Cotizacion_Encabezado");
+  ASSERT_EQ(header.size(), 1u);
+  EXPECT_EQ(header[0]["Ct_Precio_Lista_Importe"], 5580);
+  EXPECT_DOUBLE_EQ(header[0]["Ct_Impuesto_Importe"].get<double>(), 874.56);
+  EXPECT_DOUBLE_EQ(header[0]["Ct_Precio_Neto_Importe"].get<double>(), 6340.56);
+  Json promotion = rows("SELECT * FROM Cotizacion WHERE Ct_ID = '0002'");
+  ASSERT_EQ(promotion.size(), 1u);
+  EXPECT_EQ(promotion[0]["Pr_Cve_Producto"], "P4");
+  EXPECT_EQ(promotion[0]["Ct_Precio_Neto_Importe"], 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion"), 4);
+
+  // A second run starts again from a fresh database.
+  Result again = shell(quoted(kSource + "/scripts/demo") + " --program " +
+                       quoted(QUORLANE_PROGRAM_PATH) + " --db " + quoted(db.string()));
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion_Encabezado"), 1);
+}
+
+TEST_F(MainJob, InvalidDocumentNamesTheBadFieldAndWritesNothing) {
+  init_demo();
+  Json before = written();
+  fs::path bad = write("bad.json", std::string("{") + kHeader + R"(, "lines": [)" +
+                                       line("P1", 1, "PZA", 2) + ", " + line("P1", 1, "PZA", 2) +
+                                       R"(, {"Producto": {"Pr_Cve_Producto": "P1"},
+                  "Ct_Cantidad_1": "doce", "Ct_Unidad_1": "PZA", "Ct_Descuento": 0.1}],
+                  "finalizar": true})");
+  Result run = on_db("quote", quoted(bad.string()));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "quorlane quote: " + bad.string() +
+                         " is not a valid quote document:\n"
+                         "  lines[2].Ct_Cantidad_1: expected a number\n"
+                         "  lines[2].Ct_Descuento: unknown field of tCtDetalle\n"
+                         "Nothing was written. Run 'quorlane quote --help' for the document's "
+                         "form.\n");
+  EXPECT_EQ(written(), before);
+
+  // The same for programs, from standard input; a missing header field and broken JSON too.
+  Result json =
+      on_db("quote", "--json -",
+            R"({"header": {"Mn_Cve_Moneda": "MXN"}, "lines": [)" + line("P1", 1, "PZA", 2) + "]}");
+  EXPECT_EQ(json.status, 2);
+  Json answer = Json::parse(json.out);
+  EXPECT_EQ(answer["ok"], false);
+  ASSERT_EQ(answer["invalid"].size(), 5u) << json.out;
+  EXPECT_EQ(answer["invalid"][0],
+            (Json{{"path", "header.Ct_Tipo_Cambio"}, {"problem", "missing: a required field"}}));
+  Result broken = on_db("quote", "-", "{\"header\": ");
+  EXPECT_EQ(broken.status, 2);
+  EXPECT_NE(broken.err.find("  document: not JSON: "), std::string::npos) << broken.err;
+  EXPECT_EQ(written(), before);
+}
+
+TEST_F(MainJob, RefusedLinesAreReportedWithErrorAndMessagesAndTheRestIsStored) {
+  init_demo();
+  // Line 2 carries a field only the component may fill: the setter refuses it through the
+  // message service. Line 3 has a fraction of a unit that allows none: admission refuses it.
+  fs::path doc = write(
+      "refused.json", std::string("{") + kHeader + R"(, "lines": [)" + line("P1", 10, "PZA", 2) +
+                          ", " + line("P1", 1, "PZA", 2, R"(, "Ct_Cantidad_Control_1": 3)") + ", " +
+                          line("P6", 2.5, "PZA", 100) + ", " + line("P5", 2, "CAJ", 180) +
+                          R"(], "finalizar": true})");
+  Result run = on_db("quote", "--json " + quoted(doc.string()));
+  EXPECT_EQ(run.status, 1) << run.err;
+  Json q = Json::parse(run.out);
+  EXPECT_EQ(q["ok"], false);
+  EXPECT_EQ(q["folio"], "A0000000001");
+  EXPECT_EQ(q["finalized"], true);
+  ASSERT_EQ(q["lines"].size(), 4u);
+  EXPECT_EQ(q["lines"][1]["stored"], false);
+  EXPECT_EQ(q["lines"][1]["error"], "El parámetro Ct_Cantidad_Control_1, es de solo lectura!");
+  EXPECT_EQ(q["lines"][2]["error"],
+            "La unidad de control: PZA, no permite el uso de fracciones\r\nCantidad-1: 2.5");
+  EXPECT_EQ(q["lines"][3]["ids"], Json::array({"0002"}));
+  ASSERT_EQ(q["messages"].size(), 1u);
+  EXPECT_EQ(q["messages"][0]["position"], 2);
+  EXPECT_EQ(q["messages"][0]["id"], "ERR-ID:7500001");
+  EXPECT_EQ(q["messages"][0]["source"], "Quorlane.dll - Property Let Detalle()");
+  // The refused line did not store the previous line a second time.
+  EXPECT_EQ(rows("SELECT Ct_ID, Pr_Cve_Producto FROM Cotizacion ORDER BY Ct_ID"),
+            Json::parse(R"([{"Ct_ID": "0001", "Pr_Cve_Producto": "P1"},
+                            {"Ct_ID": "0002", "Pr_Cve_Producto": "P5"}])"));
+  // Totals of the two stored lines: 20 + 16% and 360 + 16%.
+  EXPECT_DOUBLE_EQ(q["totals"]["Ct_Precio_Neto_Importe"].get<double>(), 440.8);
+
+  Result table = on_db("quote", quoted(doc.string()));
+  EXPECT_EQ(table.status, 1);
+  EXPECT_NE(
+      table.out.find("Refused lines\n"
+                     "  line 2 (P1): El parámetro Ct_Cantidad_Control_1, es de solo lectura!\n"
+                     "  line 3 (P6): La unidad de control: PZA, no permite el uso de fracciones\n"
+                     "      Cantidad-1: 2.5\n"),
+      std::string::npos)
+      << table.out;
+  EXPECT_NE(table.out.find("  line 2: [ERR-ID:7500001] Quorlane.dll - Property Let Detalle(): "
+                           "El parámetro Ct_Cantidad_Control_1, es de solo lectura!\n"),
+            std::string::npos);
+  EXPECT_NE(table.out.find("2 of 4 lines stored, 2 refused; quote finalised.\n"),
+            std::string::npos);
+}
+
+TEST_F(MainJob, ObjectShapeDocumentGoesThroughTheObjectTwins) {
+  init_demo();
+  Result run = on_db("quote", "--json " + quoted(kSource + "/examples/object-quote.json"));
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  Json q = Json::parse(run.out);
+  EXPECT_EQ(q["shape"], "object");
+  EXPECT_EQ(q["rows"].size(), 4u);
+  EXPECT_EQ(q["totals"]["Ct_Impuesto_Importe"], 10);  // exempt customer: only the fee
+  EXPECT_DOUBLE_EQ(q["totals"]["Ct_Precio_Neto_Importe"].get<double>(), 10007.5);
+  // The soft drinks' line in boxes: 24 pieces in the control unit, and its fee in the row.
+  Json drinks = rows(
+      "SELECT Ct_Cantidad_Control_1, Ct_Cuota_Fija, Ct_Almacen_Inventario "
+      "FROM Cotizacion WHERE Pr_Cve_Producto = 'P5'");
+  EXPECT_EQ(drinks, Json::parse(
+                        R"([{"Ct_Cantidad_Control_1": 24, "Ct_Cuota_Fija": 5,
+                            "Ct_Almacen_Inventario": "A1"}])"));
+}
+
+TEST_F(MainJob, ImportStoresEveryGoodQuoteAndReportsEveryBadOne) {
+  init_demo();
+  std::string file;
+  std::vector<int> invalid_lines, refused_lines;
+  int expected_rows = 0;
+  long long finalised = 0;
+  for (int n = 1; n <= 200; ++n) {
+    std::string doc;
+    if (n % 40 == 13) {
+      invalid_lines.push_back(n);
+      switch (n / 40) {
+        case 0:
+          doc = "{not json";
+          break;
+        case 1:
+          doc = std::string("{") + kHeader + R"(, "lines": [)" + line("P1", 1, "PZA", 2) +
+                R"(], "finalise": true})";
+          break;
+        case 2:
+          doc = std::string("{") + kHeader + R"(, "lines": []})";
+          break;
+        case 3:
+          doc = std::string("{") + kHeader + R"(, "lines": [{"Producto": {"Pr_Cve_Producto": 1},
+                "Ct_Cantidad_1": 1, "Ct_Unidad_1": "PZA"}]})";
+          break;
+        default:
+          doc = R"({"lines": [)" + line("P1", 1, "PZA", 2) + "]}";
+      }
+    } else if (n % 20 == 7) {
+      // The second line's product has no conversion from boxes: refused.
+      refused_lines.push_back(n);
+      doc = std::string("{") + kHeader + R"(, "lines": [)" + line("P1", n, "PZA", 2.5) + ", " +
+            line("P6", 1, "CAJ", 100) + R"(], "finalizar": true})";
+      expected_rows += 1;
+      ++finalised;
+    } else {
+      doc = std::string("{") + kHeader + R"(, "lines": [)" + line("P1", n, "PZA", 2.5) + ", " +
+            line("P5", 1 + n % 3, "CAJ", 180) + R"(], "finalizar": )" + (n % 2 ? "true" : "false") +
+            "}";
+      expected_rows += 2;
+      finalised += n % 2;
+    }
+    for (char& c : doc)
+      if (c == '\n') c = ' ';
+    file += doc + "\n";
+    if (n % 50 == 0) file += "\n";  // blank lines are skipped
+  }
+  fs::path input = write("quotes.jsonl", file);
+
+  Result run = on_db("import", quoted(input.string()));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");  // no progress bar when standard error is not a terminal
+  const size_t good = 200 - invalid_lines.size();
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion_Encabezado"), static_cast<long long>(good));
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion"), expected_rows);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion_Encabezado WHERE Ct_Precio_Neto_Importe > 0"),
+            finalised);
+
+  // Every bad document and every refused line is reported, at its line of the file (the blank
+  // lines after documents 50, 100 and 150 count).
+  auto file_line = [](int n) { return n + (n - 1) / 50; };
+  for (int n : invalid_lines)
+    EXPECT_NE(
+        run.out.find(input.string() + ":" + std::to_string(file_line(n)) + ": invalid document: "),
+        std::string::npos)
+        << n;
+  EXPECT_NE(run.out.find(":" + std::to_string(file_line(13)) +
+                         ": invalid document: document: "
+                         "not JSON: "),
+            std::string::npos);
+  EXPECT_NE(run.out.find(":" + std::to_string(file_line(53)) +
+                         ": invalid document: finalise: "
+                         "unknown field of the quote document"),
+            std::string::npos);
+  for (int n : refused_lines)
+    EXPECT_NE(run.out.find(input.string() + ":" + std::to_string(file_line(n)) +
+                           ":   line 2 (P6) refused: No existe conversión de la unidad: CAJ, a la "
+                           "unidad: PZA, para el producto: P6\n"),
+              std::string::npos)
+        << n;
+  EXPECT_EQ(occurrences(run.out, ": quote A"), good);
+  EXPECT_NE(run.out.find("Imported 200 documents in "), std::string::npos);
+  EXPECT_NE(run.out.find(": 195 quotes (185 complete), " + std::to_string(expected_rows) +
+                         " lines stored (0 promotion), 10 lines refused, 5 invalid documents.\n"),
+            std::string::npos)
+      << run.out.substr(run.out.rfind("Imported"));
+
+  // The folios reported are the folios stored.
+  Json folios = rows("SELECT Ct_Folio FROM Cotizacion_Encabezado ORDER BY Ct_Folio");
+  for (const Json& f : folios)
+    EXPECT_NE(run.out.find(": quote " + f["Ct_Folio"].get<std::string>() + ": "),
+              std::string::npos);
+}
+
+TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHolds) {
+  init_demo();
+  ASSERT_EQ(on_db("quote", quoted(kSource + "/examples/demo-quote.json")).status, 0);
+  Result show = program("show --json --db " + quoted(db.string()) + " A0000000001");
+  ASSERT_EQ(show.status, 0) << show.err;
+  Json shown = Json::parse(show.out);
+  EXPECT_EQ(shown["folio"], "A0000000001");
+  EXPECT_EQ(shown["header"],
+            rows("SELECT * FROM Cotizacion_Encabezado WHERE Ct_Folio = ?", {"A0000000001"})[0]);
+  EXPECT_EQ(shown["lines"],
+            rows("SELECT * FROM Cotizacion WHERE Ct_Folio = ? ORDER BY Ct_ID", {"A0000000001"}));
+  EXPECT_EQ(shown["history"], rows("SELECT * FROM Historial_Seguimiento WHERE Hs_Documento = ? "
+                                   "ORDER BY Hs_ID",
+                                   {"A0000000001"}));
+  EXPECT_EQ(shown["lines"].size(), 4u);
+  EXPECT_EQ(shown["header"]["Es_Cve_Estado"], "AC");
+  EXPECT_EQ(shown["header"]["Oper_Alta"], "PRUEBA");
+
+  Result unknown = program("show --db " + quoted(db.string()) + " A0000000099");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_EQ(unknown.err, "quorlane show: there is no quote with the folio 'A0000000099' in " +
+                             db.string() + "\n");
+  Result no_db = program("show --db missing.db A0000000001");
+  EXPECT_EQ(no_db.status, 2);
+  EXPECT_NE(no_db.err.find("there is no database 'missing.db'"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "missing.db"));
+}
+
+TEST_F(MainJob, StatusCommandsCallTheComponentAndReportItsError) {
+  init_demo();
+  ASSERT_EQ(on_db("quote", quoted(kSource + "/examples/demo-quote.json")).status, 0);
+  auto status_of = [&] {
+    return rows(
+        "SELECT DISTINCT Es_Cve_Estado FROM Cotizacion UNION "
+        "SELECT Es_Cve_Estado FROM Cotizacion_Encabezado");
+  };
+
+  Result authorize = on_db("authorize", "A0000000001");
+  EXPECT_EQ(authorize.status, 0);
+  EXPECT_EQ(authorize.out, "Quote A0000000001 authorised.\n");
+  EXPECT_EQ(status_of(), Json::parse(R"([{"Es_Cve_Estado": "AU"}])"));
+
+  Result remove = on_db("delete", "A0000000001");
+  EXPECT_EQ(remove.status, 1);
+  EXPECT_EQ(remove.out,
+            "Quote A0000000001 was not deleted: Imposible eliminar la cotización: "
+            "A0000000001, con estado: AU\n");
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion"), 4);
+
+  Result cancel = on_db("cancel", "--json A0000000001");
+  EXPECT_EQ(cancel.status, 0);
+  EXPECT_EQ(Json::parse(cancel.out)["ok"], true);
+  EXPECT_EQ(status_of(), Json::parse(R"([{"Es_Cve_Estado": "CA"}])"));
+  EXPECT_EQ(rows("SELECT Hs_Descripcion FROM Historial_Seguimiento ORDER BY Hs_ID"),
+            Json::parse(R"([{"Hs_Descripcion": "Registro de cotización"},
+                            {"Hs_Descripcion": "Baja de cotización"}])"));
+
+  Result finalize = on_db("finalize", "--json ''");
+  EXPECT_EQ(finalize.status, 1);
+  EXPECT_EQ(Json::parse(finalize.out)["error"],
+            "Quorlane.dll - Finalizar_Cotizacion()\r\nLa cotización es incorrecta, no hay datos");
+}
+
+TEST_F(MainJob, EveryCommandHasHelpWithAnExample) {
+  for (const char* command :
+       {"quote", "import", "show", "finalize", "authorize", "reject", "cancel", "delete"}) {
+    Result help = program(std::string(command) + " --help");
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_NE(help.out.find("Example:\n  quorlane " + std::string(command) + " --db quotes.db "),
+              std::string::npos)
+        << help.out;
+    EXPECT_NE(help.out.find("QUORLANE_DB"), std::string::npos) << command;
+  }
+  Result usage = program("quote");
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.err.find("a quote document is required"), std::string::npos) << usage.err;
+  Result schema = program("quote --schema");
+  EXPECT_EQ(schema.status, 0);
+  EXPECT_EQ(Json::parse(schema.out),
+            Json::parse(slurp(kSource + "/docs/quote-document.schema.json")));
+}
+
+}  // namespace
