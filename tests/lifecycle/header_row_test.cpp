@@ -30,7 +30,7 @@ class HeaderRow : public HostTest, public ::testing::WithParamInterface<bool> {
     fill_header(*s);
     s->set_text(H::Ct_Folio, "F-100");
     s->set_text(H::Ct_Condicion_Venta, "CONT");
-    Access::timestamp(*quote) = "2026-12-05 10:30:00";
+    Access::m_Fecha_Texto(*quote) = "2026-12-05 10:30:00";
     boundary->take_calls();
   }
   bool insert() { return Access::insert_header_row(*quote, GetParam()); }

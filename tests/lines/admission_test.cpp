@@ -86,14 +86,14 @@ TEST_P(Admission, ServerRulesComeBeforeAnyLookUp) {
   EXPECT_EQ(folio(), "");
 
   // A branch of another server: both ids named, whatever the remote answer.
-  Access::branch_server(q()) = "S2";
+  Access::m_Servidor_Sucursal(q()) = "S2";
   EXPECT_EQ(refusal(),
             "Esta operación solo puede realizarse en el servidor con id: S2\r\n"
             "el id del servidor actual es: S1");
   EXPECT_TRUE(take_calls("cDatos.Obtener_Campo").empty());
 
   // The branch of this server may open quotes on a remote process.
-  Access::branch_server(q()) = "S1";
+  Access::m_Servidor_Sucursal(q()) = "S1";
   EXPECT_TRUE(add()) << q().get_Error();
 }
 
@@ -222,13 +222,13 @@ TEST_P(Admission, SizeAndColourByTheWarehouseFlags) {
   ASSERT_TRUE(add());  // neither flag: nothing asked
   EXPECT_TRUE(take_calls("cDatos.Existe_Producto_Talla_Color").empty());
 
-  Access::sizes(q()) = true;
-  Access::colours(q()) = true;
+  Access::m_Maneja_Tallas(q()) = true;
+  Access::m_Maneja_Colores(q()) = true;
   EXPECT_EQ(refusal(), "No se encuentra la relación producto/talla/color: P001/M/AZ");
-  Access::colours(q()) = false;
+  Access::m_Maneja_Colores(q()) = false;
   EXPECT_EQ(refusal(), "No se encuentra la relación producto/talla: P001/M");
-  Access::sizes(q()) = false;
-  Access::colours(q()) = true;
+  Access::m_Maneja_Tallas(q()) = false;
+  Access::m_Maneja_Colores(q()) = true;
   EXPECT_EQ(refusal(), "No se encuentra la relación producto/color: P001/AZ");
   std::vector<std::string> asked;
   for (const CallRecord& c : boundary->take_calls())
@@ -333,13 +333,13 @@ TEST_P(Admission, HostFailureTakesTheErrorExitWithTwoLineBreaks) {
 
 TEST_P(Admission, LineCounterOverflowsAtThe32768thLine) {
   shape().set_text(H::Ct_Folio, "F-7");  // an existing quote: no opening steps
-  Access::partida(q()) = 32766;
+  Access::m_Partida(q()) = 32766;
   ASSERT_TRUE(add()) << q().get_Error();
   EXPECT_EQ(line_id(), "32767");
   boundary->take_calls();
 
   EXPECT_EQ(refusal(), admission_source() + "\r\n\r\nDesbordamiento");
-  EXPECT_EQ(Access::partida(q()), 32767);
+  EXPECT_EQ(Access::m_Partida(q()), 32767);
   EXPECT_EQ(line_id(), "32767");
   EXPECT_TRUE(take_calls("Connection.Execute").empty());
 }

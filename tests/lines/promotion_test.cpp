@@ -144,7 +144,7 @@ TEST_P(Promotion, AfterSuccessTheRecordGivesBackTheClientsLineAndTheObjectKeepsT
     EXPECT_EQ(line.Ct_Precio_Lista, 15);
     EXPECT_EQ(q().get_Encabezado().Ct_Descuento_Global_Importe, 0);  // not given back
   }
-  EXPECT_EQ(Access::promotion_depth(q()), 0);
+  EXPECT_EQ(Access::m_Promocion_Profundidad(q()), 0);
 }
 
 TEST_P(Promotion, ConceptIsTheCommentAndTheDescription) {
@@ -226,7 +226,7 @@ TEST_P(Promotion, SelfEarningPromotionIsStoppedByTheChainBound) {
   EXPECT_EQ(q().get_Error(),
             "La cadena de promociones repite el producto: REG1, no es posible continuar");
   EXPECT_EQ(line_rows(take_statements()).size(), 2u);  // the line and one promotion line
-  EXPECT_EQ(Access::promotion_depth(q()), 0);
+  EXPECT_EQ(Access::m_Promocion_Profundidad(q()), 0);
 
   // A promotion that grows each time never repeats: the depth limit ends it.
   growing = true;
@@ -234,7 +234,7 @@ TEST_P(Promotion, SelfEarningPromotionIsStoppedByTheChainBound) {
   EXPECT_FALSE(add());
   EXPECT_EQ(q().get_Error(), "La cadena de promociones excede el límite de 20 niveles");
   EXPECT_EQ(line_rows(take_statements()).size(), 21u);
-  EXPECT_EQ(Access::promotion_depth(q()), 0);
+  EXPECT_EQ(Access::m_Promocion_Profundidad(q()), 0);
 
   // The quote goes on working afterwards.
   earns_itself = false;

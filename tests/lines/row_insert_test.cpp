@@ -78,7 +78,7 @@ class RowInsert : public LineTest {
     s.set_text(D::Ct_Sucursal_Inventario, "S02");
     s.set_text(D::Ct_Almacen_Inventario, "A09");
     s.set_number(D::Ct_Cuota, 12.5);
-    Access::timestamp(q()) = "2026-12-05 10:30:00";
+    Access::m_Fecha_Texto(q()) = "2026-12-05 10:30:00";
   }
   bool insert() { return Access::insert_detail_row(q(), object()); }
   std::string source() const {

@@ -1,62 +1,24 @@
 // The Encabezado and Encabezado2 setters.
+#include <gtest/gtest.h>
+
 #include "model/cotizacion.h"
+#include "model/model_support.h"
 #include "support/cotizacion_access.h"
 #include "support/host_test.h"
 
 namespace quorlane::test {
 namespace {
 
-using State = CotizacionTestAccess;
+using Access = CotizacionTestAccess;
+using Calls = std::vector<std::string>;
 
-tCtEncabezado full_header(const std::string& tag) {
-  tCtEncabezado h;
-  h.Ct_Folio = "FOLIO-" + tag;
-  h.Ct_Fecha = make_date(2026, 3, 14);
-  h.Ct_Tabla = "Pedido" + tag;
-  h.Ct_Documento = "D" + tag;
-  h.Ct_Referencia = "R" + tag;
-  h.Ct_Atencion = "Atn" + tag;
-  h.Ct_Comentario = "Com" + tag;
-  h.Ct_Condicion_Venta = "CV" + tag;
-  h.Mn_Cve_Moneda = "MXN" + tag;
-  h.Ct_Tipo_Cambio = 17.25;
-  h.Ct_Descuento_Global_Cuenta_Contable = "CTA" + tag;
-  h.Ct_Descuento_Global_Factor = 0.05;
-  h.Ct_Descuento_Global_Importe = 123.0;
-  h.Zona.Zn_Cve_Zona = "Z" + tag;
-  h.Sucursal.Sc_Cve_Sucursal = "S" + tag;
-  h.Sucursal.Sc_Centro_Costo = "SCC" + tag;
-  h.Almacen.Sc_Cve_Sucursal = "AS" + tag;
-  h.Almacen.Al_Cve_Almacen = "A" + tag;
-  h.Cliente.Cl_Cve_Cliente = "C" + tag;
-  h.Cliente.Cl_Limite_Credito = 5000;
-  h.Vendedor.Vn_Cve_Vendedor = "V" + tag;
-  h.Vendedor.Vn_Cuenta_Contable = "VCC" + tag;
-  return h;
-}
-
-Ref<_cCtEncabezado> full_header_object(const std::string& tag) {
-  Ref<_cCtEncabezado> o = cCtEncabezado::create();
-  tCtEncabezado h = full_header(tag);
-  o->put_Ct_Folio(h.Ct_Folio);
-  o->put_Ct_Fecha(h.Ct_Fecha);
-  o->put_Ct_Tabla(h.Ct_Tabla);
-  o->put_Ct_Documento(h.Ct_Documento);
-  o->put_Ct_Referencia(h.Ct_Referencia);
-  o->put_Ct_Atencion(h.Ct_Atencion);
-  o->put_Ct_Comentario(h.Ct_Comentario);
-  o->put_Ct_Condicion_Venta(h.Ct_Condicion_Venta);
-  o->put_Mn_Cve_Moneda(h.Mn_Cve_Moneda);
-  o->put_Ct_Tipo_Cambio(h.Ct_Tipo_Cambio);
-  o->put_Ct_Descuento_Global_Cuenta_Contable(h.Ct_Descuento_Global_Cuenta_Contable);
-  o->put_Ct_Descuento_Global_Factor(h.Ct_Descuento_Global_Factor);
-  o->put_Ct_Descuento_Global_Importe(h.Ct_Descuento_Global_Importe);
-  o->put_Zn_Cve_Zona(h.Zona.Zn_Cve_Zona);
-  o->put_Sc_Cve_Sucursal(h.Sucursal.Sc_Cve_Sucursal);
-  o->put_Al_Cve_Almacen(h.Almacen.Al_Cve_Almacen);
-  o->put_Cl_Cve_Cliente(h.Cliente.Cl_Cve_Cliente);
-  o->put_Vn_Cve_Vendedor(h.Vendedor.Vn_Cve_Vendedor);
-  return o;
+// The server and flag look-ups of a header assignment. The fixture's branches of tag 1 manage
+// sizes and their warehouses colours; those of other tags neither.
+Calls lookups(const std::string& branch, const std::string& warehouse, const char* flags) {
+  return {"cDatos.Obtener_Campo(\"Sucursal\", \"Sc_Cve_Sucursal\", \"" + branch +
+              "\", \"Sc_Servidor_Id\", 0, \"\", \"\", \"\") -> \"SRV-" + branch + "\"",
+          "cInventario.Maneja_Tallas(\"" + branch + "\", \"" + warehouse + "\") -> " + flags,
+          "cInventario.Maneja_Colores(\"" + branch + "\", \"" + warehouse + "\") -> " + flags};
 }
 
 class HeaderAssignment : public HostTest {
@@ -66,169 +28,122 @@ class HeaderAssignment : public HostTest {
     host->on("cDatos", "Obtener_Campo",
              [](std::vector<Variant>& a) { return Variant("SRV-" + a[2].to_text()); });
     host->on("cInventario", "Maneja_Tallas",
-             [](std::vector<Variant>& a) { return Variant(a[0].to_text() == "S1"); });
+             [](std::vector<Variant>& a) { return Variant(a[0].to_text().ends_with("_1")); });
     host->on("cInventario", "Maneja_Colores",
-             [](std::vector<Variant>& a) { return Variant(a[1].to_text() == "A1"); });
-    quote = Cotizacion::create();
+             [](std::vector<Variant>& a) { return Variant(a[1].to_text().ends_with("_1")); });
+    quote = create_Cotizacion();
     take_calls();
   }
-  Ref<Cotizacion> quote;
+  void expect_server_and_flags(const std::string& server, bool flags) {
+    EXPECT_EQ(Access::m_Servidor_Sucursal(*quote), server);
+    EXPECT_EQ(Access::m_Maneja_Tallas(*quote), flags);
+    EXPECT_EQ(Access::m_Maneja_Colores(*quote), flags);
+  }
+  Ref<_Cotizacion> quote;
 };
 
-TEST_F(HeaderAssignment, RecordCopiesTheUsedFieldsAndAsksForServerAndFlags) {
-  tCtEncabezado& mine = State::m_Encabezado(*quote);
-  mine.Ct_Descuento_Global_Importe = 9.5;
-  mine.Ct_Descuento_Global_Cuenta_Contable = "CTA-OLD";
-  mine.Zona.Zn_Cve_Zona = "Z-OLD";
-  mine.Sucursal.Sc_Centro_Costo = "SCC-OLD";
+TEST_F(HeaderAssignment, EachShapeCopiesTheTravellingFieldsIntoTheQuotesOwnHeader) {
+  tCtEncabezado before = filled<tCtEncabezado>(0);
+  before.Ct_Folio = "";
+  Access::m_Encabezado(*quote) = before;
+  const tCtEncabezado given = filled<tCtEncabezado>(1);
 
-  quote->put_Encabezado(full_header("1"));
+  quote->put_Encabezado(given);
 
-  EXPECT_EQ(
-      take_calls(),
-      (std::vector<std::string>{
-          R"(cDatos.Obtener_Campo("Sucursal", "Sc_Cve_Sucursal", "S1", "Sc_Servidor_Id", 0, "", "", "") -> "SRV-S1")",
-          R"(cInventario.Maneja_Tallas("S1", "A1") -> True)",
-          R"(cInventario.Maneja_Colores("S1", "A1") -> True)"}));
-  tCtEncabezado h = quote->get_Encabezado();
-  EXPECT_EQ(h.Ct_Fecha, make_date(2026, 3, 14));
-  EXPECT_EQ(h.Ct_Comentario, "Com1");
-  EXPECT_EQ(h.Ct_Referencia, "R1");
-  EXPECT_EQ(h.Ct_Tabla, "Pedido1");
-  EXPECT_EQ(h.Ct_Documento, "D1");
-  EXPECT_EQ(h.Ct_Atencion, "Atn1");
-  EXPECT_EQ(h.Mn_Cve_Moneda, "MXN1");
-  EXPECT_EQ(h.Ct_Tipo_Cambio, 17.25);
-  EXPECT_EQ(h.Sucursal.Sc_Cve_Sucursal, "S1");
-  EXPECT_EQ(h.Almacen.Al_Cve_Almacen, "A1");
-  EXPECT_EQ(h.Vendedor.Vn_Cve_Vendedor, "V1");
-  EXPECT_EQ(h.Cliente.Cl_Cve_Cliente, "C1");
-  EXPECT_EQ(h.Ct_Condicion_Venta, "CV1");
-  EXPECT_EQ(h.Ct_Descuento_Global_Factor, 0.05);
-  // What never travels keeps the quote's own value.
-  EXPECT_EQ(h.Ct_Folio, "");
-  EXPECT_EQ(h.Ct_Descuento_Global_Importe, 9.5);
-  EXPECT_EQ(h.Ct_Descuento_Global_Cuenta_Contable, "CTA-OLD");
-  EXPECT_EQ(h.Zona.Zn_Cve_Zona, "Z-OLD");
-  EXPECT_EQ(h.Sucursal.Sc_Centro_Costo, "SCC-OLD");
-  EXPECT_EQ(h.Almacen.Sc_Cve_Sucursal, "");
-  EXPECT_EQ(h.Cliente.Cl_Limite_Credito, 0);
-  EXPECT_EQ(h.Vendedor.Vn_Cuenta_Contable, "");
-  EXPECT_EQ(State::m_Servidor_Sucursal(*quote), "SRV-S1");
-  EXPECT_TRUE(State::m_Maneja_Tallas(*quote));
-  EXPECT_TRUE(State::m_Maneja_Colores(*quote));
-  // The object shape is left alone.
+  EXPECT_EQ(take_calls(),
+            lookups("Sucursal.Sc_Cve_Sucursal_1", "Almacen.Al_Cve_Almacen_1", "True"));
+  // The folio, the global discount amount and ledger account, the zone and all else in the
+  // nested records keep the quote's own values.
+  tCtEncabezado expected = before;
+  expected.Ct_Fecha = given.Ct_Fecha;
+  expected.Ct_Comentario = given.Ct_Comentario;
+  expected.Ct_Referencia = given.Ct_Referencia;
+  expected.Ct_Tabla = given.Ct_Tabla;
+  expected.Ct_Documento = given.Ct_Documento;
+  expected.Ct_Atencion = given.Ct_Atencion;
+  expected.Mn_Cve_Moneda = given.Mn_Cve_Moneda;
+  expected.Ct_Tipo_Cambio = given.Ct_Tipo_Cambio;
+  expected.Sucursal.Sc_Cve_Sucursal = given.Sucursal.Sc_Cve_Sucursal;
+  expected.Almacen.Al_Cve_Almacen = given.Almacen.Al_Cve_Almacen;
+  expected.Vendedor.Vn_Cve_Vendedor = given.Vendedor.Vn_Cve_Vendedor;
+  expected.Cliente.Cl_Cve_Cliente = given.Cliente.Cl_Cve_Cliente;
+  expected.Ct_Condicion_Venta = given.Ct_Condicion_Venta;
+  expected.Ct_Descuento_Global_Factor = given.Ct_Descuento_Global_Factor;
+  EXPECT_EQ(quote->get_Encabezado(), expected);
+  expect_server_and_flags("SRV-Sucursal.Sc_Cve_Sucursal_1", true);
   EXPECT_EQ(quote->get_Encabezado2()->get_Sc_Cve_Sucursal(), "");
-  EXPECT_EQ(quote->get_Folio2(), "");
-}
 
-TEST_F(HeaderAssignment, ObjectCopiesIntoTheQuotesOwnObject) {
+  // The object shape: the quote copies into its own object and only reads the client's.
   Ref<_cCtEncabezado> own = quote->get_Encabezado2();
-  own->put_Ct_Descuento_Global_Importe(9.5);
-  own->put_Zn_Cve_Zona("Z-OLD");
-  Ref<_cCtEncabezado> given = full_header_object("1");
+  fill(*own, 0);
+  own->put_Ct_Folio("");
+  Properties object_expected = properties(*own);
+  Ref<_cCtEncabezado> object_given = filled_header_object(2);
+  const Properties given_properties = properties(*object_given);
+  take_calls();
 
-  quote->putref_Encabezado2(given.get());
+  quote->putref_Encabezado2(object_given.get());
 
-  EXPECT_EQ(
-      take_calls(),
-      (std::vector<std::string>{
-          R"(cDatos.Obtener_Campo("Sucursal", "Sc_Cve_Sucursal", "S1", "Sc_Servidor_Id", 0, "", "", "") -> "SRV-S1")",
-          R"(cInventario.Maneja_Tallas("S1", "A1") -> True)",
-          R"(cInventario.Maneja_Colores("S1", "A1") -> True)"}));
-  Ref<_cCtEncabezado> h = quote->get_Encabezado2();
-  EXPECT_TRUE(h == own);
-  EXPECT_FALSE(h == given);
-  EXPECT_EQ(h->get_Ct_Fecha(), make_date(2026, 3, 14));
-  EXPECT_EQ(h->get_Ct_Comentario(), "Com1");
-  EXPECT_EQ(h->get_Ct_Tabla(), "Pedido1");
-  EXPECT_EQ(h->get_Ct_Tipo_Cambio(), 17.25);
-  EXPECT_EQ(h->get_Sc_Cve_Sucursal(), "S1");
-  EXPECT_EQ(h->get_Al_Cve_Almacen(), "A1");
-  EXPECT_EQ(h->get_Vn_Cve_Vendedor(), "V1");
-  EXPECT_EQ(h->get_Cl_Cve_Cliente(), "C1");
-  EXPECT_EQ(h->get_Ct_Condicion_Venta(), "CV1");
-  EXPECT_EQ(h->get_Ct_Descuento_Global_Factor(), 0.05);
-  EXPECT_EQ(h->get_Ct_Folio(), "");
-  EXPECT_EQ(h->get_Ct_Descuento_Global_Importe(), 9.5);
-  EXPECT_EQ(h->get_Ct_Descuento_Global_Cuenta_Contable(), "");
-  EXPECT_EQ(h->get_Zn_Cve_Zona(), "Z-OLD");
-  EXPECT_EQ(State::m_Servidor_Sucursal(*quote), "SRV-S1");
-  // The record shape is left alone.
-  EXPECT_EQ(quote->get_Encabezado().Sucursal.Sc_Cve_Sucursal, "");
-  EXPECT_EQ(quote->get_Folio(), "");
+  EXPECT_EQ(take_calls(), lookups("Sc_Cve_Sucursal_2", "Al_Cve_Almacen_2", "False"));
+  for (const char* name :
+       {"Ct_Fecha", "Ct_Comentario", "Ct_Referencia", "Ct_Tabla", "Ct_Documento", "Ct_Atencion",
+        "Mn_Cve_Moneda", "Ct_Tipo_Cambio", "Sc_Cve_Sucursal", "Al_Cve_Almacen", "Vn_Cve_Vendedor",
+        "Cl_Cve_Cliente", "Ct_Condicion_Venta", "Ct_Descuento_Global_Factor"})
+    object_expected[name] = given_properties.at(name);
+  EXPECT_TRUE(quote->get_Encabezado2() == own);
+  EXPECT_EQ(properties(*own), object_expected);
+  EXPECT_EQ(properties(*object_given), given_properties);
+  expect_server_and_flags("SRV-Sc_Cve_Sucursal_2", false);
+  EXPECT_EQ(quote->get_Encabezado(), expected);  // the record shape is left alone
 }
 
 TEST_F(HeaderAssignment, AFixedHeaderChangesNothingAndCallsNothing) {
-  quote->put_Encabezado(full_header("1"));
-  quote->putref_Encabezado2(full_header_object("1").get());
-  take_calls();
-  tCtEncabezado before = quote->get_Encabezado();
-
+  quote->put_Encabezado(filled<tCtEncabezado>(1));
+  quote->putref_Encabezado2(filled_header_object(1).get());
   quote->put_Folio("F-REC");
-  quote->put_Encabezado(full_header("2"));
   quote->put_Folio2("F-OBJ");
-  quote->putref_Encabezado2(full_header_object("2").get());
+  const tCtEncabezado record = quote->get_Encabezado();
+  const Properties object = properties(*quote->get_Encabezado2());
+  take_calls();
+
+  quote->put_Encabezado(filled<tCtEncabezado>(2));
+  quote->putref_Encabezado2(filled_header_object(2).get());
 
   EXPECT_TRUE(take_calls().empty());
-  before.Ct_Folio = "F-REC";
-  EXPECT_EQ(quote->get_Encabezado(), before);
-  EXPECT_EQ(quote->get_Encabezado2()->get_Sc_Cve_Sucursal(), "S1");
-  EXPECT_EQ(quote->get_Encabezado2()->get_Ct_Comentario(), "Com1");
-  EXPECT_EQ(State::m_Servidor_Sucursal(*quote), "SRV-S1");
-  EXPECT_TRUE(State::m_Maneja_Tallas(*quote));
-  EXPECT_TRUE(State::m_Maneja_Colores(*quote));
-}
-
-TEST_F(HeaderAssignment, TheSecondAssignmentWins) {
-  quote->put_Encabezado(full_header("1"));
-  quote->put_Encabezado(full_header("2"));
-
-  tCtEncabezado h = quote->get_Encabezado();
-  EXPECT_EQ(h.Sucursal.Sc_Cve_Sucursal, "S2");
-  EXPECT_EQ(h.Ct_Comentario, "Com2");
-  EXPECT_EQ(h.Ct_Folio, "");
-  EXPECT_EQ(State::m_Servidor_Sucursal(*quote), "SRV-S2");
-  EXPECT_FALSE(State::m_Maneja_Tallas(*quote));
-  EXPECT_FALSE(State::m_Maneja_Colores(*quote));
+  EXPECT_EQ(quote->get_Encabezado(), record);
+  EXPECT_EQ(properties(*quote->get_Encabezado2()), object);
+  expect_server_and_flags("SRV-Sc_Cve_Sucursal_1", true);
 }
 
 TEST_F(HeaderAssignment, AHostFailureReachesTheClientAndKeepsTheEarlierSteps) {
-  quote->put_Encabezado(full_header("1"));  // both flags True
-  tCtEncabezado second = full_header("2");
-  second.Ct_Descuento_Global_Factor = 0.25;
+  const tCtEncabezado first = filled<tCtEncabezado>(1);  // both flags True
+  quote->put_Encabezado(first);
+  const tCtEncabezado second = filled<tCtEncabezado>(2);
   boundary->fail("cInventario", "Maneja_Tallas", 1, "Inventario fuera de línea");
 
-  try {
-    quote->put_Encabezado(second);
-    FAIL() << "the failure did not reach the client";
-  } catch (const Failure& f) {
-    EXPECT_STREQ(f.what(), "Inventario fuera de línea");
-  }
+  EXPECT_EQ(failure_of([&] { quote->put_Encabezado(second); }), "Inventario fuera de línea");
   tCtEncabezado h = quote->get_Encabezado();
-  EXPECT_EQ(h.Sucursal.Sc_Cve_Sucursal, "S2");
-  EXPECT_EQ(h.Ct_Condicion_Venta, "CV2");
-  EXPECT_EQ(h.Ct_Descuento_Global_Factor, 0.05);  // field 14 comes after the flags
-  EXPECT_EQ(State::m_Servidor_Sucursal(*quote), "SRV-S2");
-  EXPECT_TRUE(State::m_Maneja_Tallas(*quote));
-  EXPECT_TRUE(State::m_Maneja_Colores(*quote));
+  EXPECT_EQ(h.Sucursal.Sc_Cve_Sucursal, second.Sucursal.Sc_Cve_Sucursal);
+  EXPECT_EQ(h.Ct_Condicion_Venta, second.Ct_Condicion_Venta);
+  EXPECT_EQ(h.Ct_Descuento_Global_Factor, first.Ct_Descuento_Global_Factor);  // after the flags
+  expect_server_and_flags("SRV-Sucursal.Sc_Cve_Sucursal_2", true);
 
   // A failing server look-up stops before anything is copied.
-  Ref<_cCtEncabezado> given = full_header_object("2");
   boundary->fail("cDatos", "Obtener_Campo", 1, "Sin conexión");
-  EXPECT_THROW(quote->putref_Encabezado2(given.get()), Failure);
+  EXPECT_EQ(failure_of([&] { quote->putref_Encabezado2(filled_header_object(2).get()); }),
+            "Sin conexión");
   EXPECT_EQ(quote->get_Encabezado2()->get_Sc_Cve_Sucursal(), "");
-  EXPECT_EQ(State::m_Servidor_Sucursal(*quote), "SRV-S2");
+  EXPECT_EQ(Access::m_Servidor_Sucursal(*quote), "SRV-Sucursal.Sc_Cve_Sucursal_2");
 }
 
-TEST_F(HeaderAssignment, NothingGivenToTheObjectSetterFailsClearly) {
-  try {
-    quote->putref_Encabezado2(nullptr);
-    FAIL() << "no failure";
-  } catch (const Failure& f) {
-    EXPECT_STREQ(f.what(), "Se esperaba un objeto cCtEncabezado y se recibió Nothing");
-  }
+TEST_F(HeaderAssignment, NothingGivenToAnObjectSetterFailsClearly) {
+  Ref<_cCtDetalle> line = quote->get_Detalle2();
+  EXPECT_EQ(failure_of([&] { quote->putref_Encabezado2(nullptr); }),
+            "Se esperaba un objeto cCtEncabezado y se recibió Nothing");
+  EXPECT_EQ(failure_of([&] { quote->putref_Detalle2(nullptr); }),
+            "Se esperaba un objeto cCtDetalle y se recibió Nothing");
   EXPECT_TRUE(take_calls().empty());
+  EXPECT_TRUE(quote->get_Detalle2() == line);
 }
 
 }  // namespace

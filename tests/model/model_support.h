@@ -1,0 +1,116 @@
+// What the model tests share: headers and lines with a value of their own in every field, so
+// that comparing a whole record, or all the properties of an object, shows any field a member
+// wrote or failed to write; and a few small helpers.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "quorlane/interfaces.h"
+
+namespace quorlane::test {
+
+// Texts are the field's path and the tag ("Sucursal.Sc_Cve_Sucursal_1"); numbers and dates
+// count up from the tag, so that no two fields of one filling, nor of two tags, are equal.
+struct Filler {
+  int tag;
+  int n = 0;
+};
+inline void fill(std::string& v, const std::string& path, Filler& f) {
+  v = path + "_" + std::to_string(f.tag);
+}
+inline void fill(double& v, const std::string&, Filler& f) { v = f.tag * 100 + ++f.n + 0.5; }
+inline void fill(int16_t& v, const std::string&, Filler& f) {
+  v = static_cast<int16_t>(f.tag * 100 + ++f.n);
+}
+inline void fill(Date& v, const std::string&, Filler& f) { v = Date{f.tag * 1000.0 + ++f.n}; }
+inline void fill(UserDef& v, const std::string& path, Filler& f) { fill(v.data, path, f); }
+
+#define QL_FILLED_RECORDS(X)                            \
+  X(tCtZona, QL_TCTZONA_FIELDS)                         \
+  X(tCtSucursal, QL_TCTSUCURSAL_FIELDS)                 \
+  X(tCtAlmacen, QL_TCTALMACEN_FIELDS)                   \
+  X(tCtVendedor, QL_TCTVENDEDOR_FIELDS)                 \
+  X(tCtSegmento, QL_TCTSEGMENTO_FIELDS)                 \
+  X(tCtRuta, QL_TCTRUTA_FIELDS)                         \
+  X(tCtGrupo_Comercial, QL_TCTGRUPO_COMERCIAL_FIELDS)   \
+  X(tCtCadena_Comercial, QL_TCTCADENA_COMERCIAL_FIELDS) \
+  X(tCtCliente, QL_TCTCLIENTE_FIELDS)                   \
+  X(tCtProveedor, QL_TCTPROVEEDOR_FIELDS)               \
+  X(tCtProducto, QL_TCTPRODUCTO_FIELDS)                 \
+  X(tCtEncabezado, QL_TCTENCABEZADO_FIELDS)             \
+  X(tCtDetalle, QL_TCTDETALLE_FIELDS)
+#define QL_FILL_DECLARE(type, LIST) inline void fill(type& r, const std::string& path, Filler& f);
+#define QL_FILL_FIELD(name, kind, type) fill(r.name, path.empty() ? #name : path + "." #name, f);
+#define QL_FILL_DEFINE(type, LIST) \
+  inline void fill(type& r, const std::string& path, Filler& f) { LIST(QL_FILL_FIELD) }
+QL_FILLED_RECORDS(QL_FILL_DECLARE)
+QL_FILLED_RECORDS(QL_FILL_DEFINE)
+#undef QL_FILL_DEFINE
+#undef QL_FILL_FIELD
+#undef QL_FILL_DECLARE
+#undef QL_FILLED_RECORDS
+
+template <class Record>
+Record filled(int tag) {
+  Record r;
+  Filler f{tag};
+  fill(r, "", f);
+  return r;
+}
+
+// A header object with every property filled the same way.
+inline void fill(_cCtEncabezado& o, int tag) {
+  Filler f{tag};
+#define QL_PUT(name, kind, type) \
+  {                              \
+    type v;                      \
+    fill(v, #name, f);           \
+    o.put_##name(v);             \
+  }
+  QL_CCTENCABEZADO_PROPERTIES(QL_PUT)
+#undef QL_PUT
+}
+inline Ref<_cCtEncabezado> filled_header_object(int tag) {
+  Ref<_cCtEncabezado> o = create_cCtEncabezado();
+  fill(*o, tag);
+  return o;
+}
+
+// All the properties of a header or line object, by name.
+using Properties = std::map<std::string, Variant>;
+#define QL_GET(name, kind, type) out[#name] = Variant(o.get_##name());
+inline Properties properties(_cCtEncabezado& o) {
+  Properties out;
+  QL_CCTENCABEZADO_PROPERTIES(QL_GET)
+  return out;
+}
+inline Properties properties(_cCtDetalle& o) {
+  Properties out;
+  QL_CCTDETALLE_PROPERTIES(QL_GET)
+  return out;
+}
+#undef QL_GET
+
+// The description of the failure `body` ends with.
+inline std::string failure_of(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const Failure& f) {
+    return f.what();
+  }
+  return "(no failure)";
+}
+
+// The words of a text, for long lists of names.
+inline std::vector<std::string> words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+}  // namespace quorlane::test
