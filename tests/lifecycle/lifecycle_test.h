@@ -12,30 +12,74 @@
 
 namespace quorlane::test {
 
-// The stamp that the fake host's clock and Fecha_SQL give.
-inline constexpr const char* kStamp = "2026-12-05 10:30:00";
-inline constexpr const char* kStampCall = "#2026-12-05 10:30:00#";
+// The source line in front of every error-exit text of finalisation.
+inline constexpr const char* kFinalise = "Quorlane.dll - Finalizar_Cotizacion()\r\n";
+
+// A result set that notes in the event log when it is closed.
+class LoggedRecordset final : public Recordset {
+ public:
+  LoggedRecordset(std::shared_ptr<Recordset> in, std::vector<std::string>* events)
+      : in_(std::move(in)), events_(events) {}
+  bool Eof() override { return in_->Eof(); }
+  Fields& GetFields() override { return in_->GetFields(); }
+  void MoveNext() override { in_->MoveNext(); }
+  void Close() override {
+    events_->push_back("Close");
+    in_->Close();
+  }
+
+ private:
+  std::shared_ptr<Recordset> in_;
+  std::vector<std::string>* events_;
+};
 
 class LifecycleTest : public HostTest {
  protected:
-  void SetUp() override;
+  void SetUp() override {
+    HostTest::SetUp();
+    host->on_execute([this](const std::string& sql) -> std::shared_ptr<Recordset> {
+      events.push_back(sql);
+      if (sql.starts_with("SELECT * FROM Cotizacion "))
+        return std::make_shared<LoggedRecordset>(
+            rows({"Ct_Folio", "Ct_ID", "Es_Cve_Estado"}, status_rows), &events);
+      if (!sql.starts_with("SELECT ")) return nullptr;
+      std::vector<std::vector<Variant>> r;
+      if (totals) r.push_back(*totals);
+      return std::make_shared<LoggedRecordset>(
+          rows({"Ct_Precio_Lista_Importe", "Ct_Descuento_Importe", "Ct_Impuesto_Importe",
+                "Ct_Precio_Descontado_Importe", "Ct_Descuento_Global_Importe"},
+               r),
+          &events);
+    });
+    quote = Cotizacion::create();
+    take_calls();  // start-up and creation
+  }
 
-  // A line row of the folio, as the status query returns it (status Null allowed).
-  void add_line(const std::string& folio, const std::string& id, Variant status);
   // The five sums of the totals query, in its column order.
-  void set_totals(double L, double Ds, double T0, double D, double G);
+  void set_totals(double L, double Ds, double T0, double D, double G) {
+    totals = std::vector<Variant>{L, Ds, T0, D, G};
+  }
   // The line rows' date and customer, as Obtener_Campo gives them for any folio.
-  void set_quote_row(const std::string& fecha, const std::string& cliente);
+  void set_quote_row(const std::string& fecha, const std::string& cliente) {
+    host->on("cDatos", "Obtener_Campo", [fecha, cliente](std::vector<Variant>& args) {
+      return Variant(args[3].raw_text() == "Ct_Fecha" ? fecha : cliente);
+    });
+  }
   // Leaves a known text in m_Error (finalisation refusing an empty folio) and returns it.
-  std::string leave_error();
+  std::string leave_error() {
+    std::string empty;
+    EXPECT_FALSE(quote->Finalizar_Cotizacion(empty));
+    std::string text = quote->get_Error();
+    EXPECT_EQ(text, std::string(kFinalise) + "La cotización es incorrecta, no hay datos");
+    take_calls();
+    events.clear();
+    return text;
+  }
 
   Ref<Cotizacion> quote;
-  std::vector<std::vector<Variant>> status_rows;
+  std::vector<std::vector<Variant>> status_rows;  // Ct_Folio, Ct_ID, Es_Cve_Estado (Null allowed)
   std::optional<std::vector<Variant>> totals;
   std::vector<std::string> events;
 };
-
-// "Connection.Execute(\"<sql>\")" as call_text writes it.
-std::string execute_call(const std::string& sql);
 
 }  // namespace quorlane::test

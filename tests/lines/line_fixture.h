@@ -51,28 +51,14 @@ class LineTest : public HostTest, public ::testing::WithParamInterface<bool> {
   }
   std::string folio() { return object() ? quote->get_Folio2() : quote->get_Folio(); }
   std::string line_id() { return shape().text(D::Ct_ID); }
-  // The source text of the admission routine of this twin.
-  std::string admission_source() const {
-    return object() ? "Quorlane.dll - Add_Cotizacion_Detalle2()"
-                    : "Quorlane.dll - Add_Cotizacion_Detalle()";
+  // Admits a line that must be refused, and returns Error.
+  std::string refusal() {
+    EXPECT_FALSE(add());
+    return quote->get_Error();
   }
-
-  // The calls since the last take, with each statement shortened to its first three words.
-  std::vector<std::string> brief_calls() {
-    std::vector<std::string> out;
-    for (const CallRecord& c : boundary->take_calls()) {
-      if (c.service == "Connection" && c.operation == "Execute") {
-        const std::string& sql = c.args[0].raw_text();
-        size_t end = 0;
-        for (int words = 0; words < 3 && end != std::string::npos; ++words)
-          end = sql.find(' ', end + 1);
-        out.push_back("Connection.Execute(" + sql.substr(0, end) +
-                      (c.failed ? ") !! " + c.error : ")"));
-      } else {
-        out.push_back(call_text(c));
-      }
-    }
-    return out;
+  // "Quorlane.dll - <routine>()" as this twin names it: the object's routines end in 2.
+  std::string routine_source(const std::string& routine) const {
+    return "Quorlane.dll - " + routine + (object() ? "2()" : "()");
   }
 
   // Statements of table Cotizacion (line rows) among the statements given.
