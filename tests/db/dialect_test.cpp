@@ -18,91 +18,67 @@ std::string totals_query(const std::string& function, const std::string& folio) 
          "FROM Cotizacion " + "WHERE Ct_Folio = '" + folio + "' ";
 }
 
-TEST(Dialect, FinalisationTotalsUseCoalesceAndKeepEverythingElse) {
-  std::string tsql = totals_query("ISNULL", "A0000000001");
-  EXPECT_EQ(adapt_statement(Engine::SQLite, tsql), totals_query("COALESCE", "A0000000001"));
-  EXPECT_EQ(adapt_statement(Engine::PostgreSQL, tsql), totals_query("COALESCE", "A0000000001"));
-}
-
-TEST(Dialect, SqlServerGetsTheTextUnchanged) {
-  for (const char* sql : {"DELETE Cotizacion WHERE Ct_Folio = 'A1'",
-                          "SELECT ISNULL(SUM(Ct_Impuesto_Importe),0) FROM Cotizacion"}) {
+// SQLite and PostgreSQL get DELETE without FROM and the two-argument ISNULL rewritten, and
+// nothing else; SQL Server gets every text unchanged.
+TEST(Dialect, OnlyDeleteWithoutFromAndTwoArgumentIsnullAreRewritten) {
+  const std::pair<std::string, std::string> rewritten[] = {
+      {totals_query("ISNULL", "A0000000001"), totals_query("COALESCE", "A0000000001")},
+      {"DELETE Cotizacion WHERE Ct_Folio = 'A0000000001'",
+       "DELETE FROM Cotizacion WHERE Ct_Folio = 'A0000000001'"},
+      {"DELETE Documento_Descripcion_Extendida WHERE Dd_Tabla = 'COTIZACION' AND Dd_Documento = "
+       "'A1'",
+       "DELETE FROM Documento_Descripcion_Extendida WHERE Dd_Tabla = 'COTIZACION' AND "
+       "Dd_Documento = 'A1'"},
+      // Keywords in any letter case; only at the start of a statement, a comment before it
+      // keeping it there.
+      {"delete cotizacion where ct_folio = 'x'", "delete FROM cotizacion where ct_folio = 'x'"},
+      {"SELECT 1; DELETE t WHERE c = 1", "SELECT 1; DELETE FROM t WHERE c = 1"},
+      {"/* baja */ DELETE t WHERE c = 1", "/* baja */ DELETE FROM t WHERE c = 1"},
+      {"SELECT isnull(a, 0), IsNull(b,1), ISNULL (c , 2) FROM t",
+       "SELECT COALESCE(a, 0), COALESCE(b,1), COALESCE (c , 2) FROM t"},
+      {"SELECT ISNULL(ISNULL(a, b), f(c, d)) FROM t",
+       "SELECT COALESCE(COALESCE(a, b), f(c, d)) FROM t"},
+      // Literals stay as written, doubled apostrophes and all, and commas and parentheses
+      // inside a literal argument do not count.
+      {"SELECT 'It''s ISNULL(a, b)', ISNULL(x, '''') FROM t",
+       "SELECT 'It''s ISNULL(a, b)', COALESCE(x, '''') FROM t"},
+      {"SELECT '''',ISNULL(x,0)", "SELECT '''',COALESCE(x,0)"},
+      {"SELECT ISNULL(a, ',)(,') FROM t", "SELECT COALESCE(a, ',)(,') FROM t"},
+      {"SELECT ISNULL(a, 'x') || ', ISNULL(b, c)' FROM t",
+       "SELECT COALESCE(a, 'x') || ', ISNULL(b, c)' FROM t"}};
+  const std::string unchanged[] = {
+      // A DELETE that has FROM; DELETE only as part of another word.
+      "DELETE FROM Cotizacion WHERE Ct_ID = '0001'", "Delete From Cotizacion",
+      "UPDATE t SET DELETED = 1 WHERE c = 2", "UPDATE t SET c = 1 WHERE DELETE_X = 2",
+      // Not two arguments, not the word itself, or the postfix operator.
+      "SELECT ISNULL(a) FROM t", "SELECT ISNULL(a, b, c) FROM t", "SELECT ISNULL(f(a, b)) FROM t",
+      "SELECT MYISNULL(a, b) FROM t", "SELECT ISNULL_2(a, b) FROM t",
+      "SELECT a FROM t WHERE a ISNULL", "SELECT t.ISNULLX FROM t",
+      // Inside literals, comments and quoted names.
+      "INSERT INTO Cotizacion_Encabezado (Ct_Folio, Ct_Comentario) VALUES ('DELETE x WHERE y', "
+      "'O''Brien dijo: ''ISNULL(a, b)'' y DELETE Cotizacion WHERE 1') ",
+      "-- ISNULL(a, b)\nSELECT 1", "/* DELETE t WHERE x */ SELECT 1",
+      "SELECT \"ISNULL(a, b)\" FROM t", "SELECT [ISNULL(a, b)] FROM t",
+      "SELECT 'unterminated ISNULL(a, b)",
+      // Statements of the component that need no change.
+      "SELECT * FROM Producto WHERE Pr_Cve_Producto = 'P1' ",
+      "SELECT * FROM Cotizacion WHERE Ct_Folio = 'A1' ORDER BY Ct_ID",
+      "UPDATE Cotizacion SET  Es_Cve_Estado = 'CA',  Oper_Ult_Modif = 'OPER', "
+      " Fecha_Ult_Modif = '2026-12-05 10:30:00',  Oper_Baja = 'OPER', "
+      " Fecha_Baja = '2026-12-05 10:30:00'  WHERE Ct_Folio = 'A1'",
+      "INSERT INTO Cotizacion (Ct_Folio, Ct_ID, Ct_Partida, Ct_Fecha) VALUES ('A1', '0001', 1, "
+      "'2026-12-05') "};
+  for (Engine engine : {Engine::SQLite, Engine::PostgreSQL}) {
+    for (const auto& [sql, adapted] : rewritten) EXPECT_EQ(adapt_statement(engine, sql), adapted);
+    for (const std::string& sql : unchanged) {
+      EXPECT_FALSE(adapted_statement(engine, sql).has_value()) << sql;
+      EXPECT_EQ(adapt_statement(engine, sql), sql);
+    }
+  }
+  for (const auto& [sql, adapted] : rewritten) {
     EXPECT_FALSE(adapted_statement(Engine::SqlServer, sql).has_value()) << sql;
     EXPECT_EQ(adapt_statement(Engine::SqlServer, sql), sql);
   }
-}
-
-TEST(Dialect, DeleteWithoutFromGetsFrom) {
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "DELETE Cotizacion WHERE Ct_Folio = 'A0000000001'"),
-            "DELETE FROM Cotizacion WHERE Ct_Folio = 'A0000000001'");
-  EXPECT_EQ(adapt_statement(Engine::SQLite,
-                            "DELETE Documento_Descripcion_Extendida WHERE Dd_Tabla = 'COTIZACION' "
-                            "AND Dd_Documento = 'A1'"),
-            "DELETE FROM Documento_Descripcion_Extendida WHERE Dd_Tabla = 'COTIZACION' AND "
-            "Dd_Documento = 'A1'");
-  // Keywords in any letter case, and a DELETE that already has FROM stays.
-  EXPECT_EQ(adapt_statement(Engine::PostgreSQL, "delete cotizacion where ct_folio = 'x'"),
-            "delete FROM cotizacion where ct_folio = 'x'");
-  EXPECT_FALSE(adapted_statement(Engine::SQLite, "DELETE FROM Cotizacion WHERE Ct_ID = '0001'"));
-  EXPECT_FALSE(adapted_statement(Engine::SQLite, "Delete From Cotizacion"));
-  // Only at the start of a statement.
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "SELECT 1; DELETE t WHERE c = 1"),
-            "SELECT 1; DELETE FROM t WHERE c = 1");
-  EXPECT_FALSE(adapted_statement(Engine::SQLite, "UPDATE t SET DELETED = 1 WHERE c = 2"));
-  EXPECT_FALSE(adapted_statement(Engine::SQLite, "UPDATE t SET c = 1 WHERE DELETE_X = 2"));
-}
-
-TEST(Dialect, EveryTwoArgumentIsnullBecomesCoalesce) {
-  EXPECT_EQ(
-      adapt_statement(Engine::SQLite, "SELECT isnull(a, 0), IsNull(b,1), ISNULL (c , 2) FROM t"),
-      "SELECT COALESCE(a, 0), COALESCE(b,1), COALESCE (c , 2) FROM t");
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "SELECT ISNULL(ISNULL(a, b), f(c, d)) FROM t"),
-            "SELECT COALESCE(COALESCE(a, b), f(c, d)) FROM t");
-  // Not two arguments, not the word itself, or the postfix operator: left alone.
-  for (const char* sql :
-       {"SELECT ISNULL(a) FROM t", "SELECT ISNULL(a, b, c) FROM t", "SELECT ISNULL(f(a, b)) FROM t",
-        "SELECT MYISNULL(a, b) FROM t", "SELECT ISNULL_2(a, b) FROM t",
-        "SELECT a FROM t WHERE a ISNULL", "SELECT t.ISNULLX FROM t"})
-    EXPECT_FALSE(adapted_statement(Engine::SQLite, sql).has_value()) << sql;
-}
-
-TEST(Dialect, NothingInsideLiteralsOrCommentsIsTouched) {
-  // A comment or folio that reads like the rewritten forms, with doubled apostrophes around.
-  const std::string insert =
-      "INSERT INTO Cotizacion_Encabezado (Ct_Folio, Ct_Comentario) VALUES ('DELETE x WHERE y', "
-      "'O''Brien dijo: ''ISNULL(a, b)'' y DELETE Cotizacion WHERE 1') ";
-  EXPECT_FALSE(adapted_statement(Engine::SQLite, insert).has_value());
-  EXPECT_EQ(adapt_statement(Engine::SQLite, insert), insert);
-
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "SELECT 'It''s ISNULL(a, b)', ISNULL(x, '''') FROM t"),
-            "SELECT 'It''s ISNULL(a, b)', COALESCE(x, '''') FROM t");
-  // A literal that ends in a doubled apostrophe, right before the function.
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "SELECT '''',ISNULL(x,0)"),
-            "SELECT '''',COALESCE(x,0)");
-  // Commas and parentheses inside a literal argument do not count.
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "SELECT ISNULL(a, ',)(,') FROM t"),
-            "SELECT COALESCE(a, ',)(,') FROM t");
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "SELECT ISNULL(a, 'x') || ', ISNULL(b, c)' FROM t"),
-            "SELECT COALESCE(a, 'x') || ', ISNULL(b, c)' FROM t");
-  for (const char* sql : {"-- ISNULL(a, b)\nSELECT 1", "/* DELETE t WHERE x */ SELECT 1",
-                          "SELECT \"ISNULL(a, b)\" FROM t", "SELECT [ISNULL(a, b)] FROM t",
-                          "SELECT 'unterminated ISNULL(a, b)"})
-    EXPECT_FALSE(adapted_statement(Engine::SQLite, sql).has_value()) << sql;
-  // A comment before the statement keeps it at its start.
-  EXPECT_EQ(adapt_statement(Engine::SQLite, "/* baja */ DELETE t WHERE c = 1"),
-            "/* baja */ DELETE FROM t WHERE c = 1");
-}
-
-TEST(Dialect, StatementsOfTheComponentThatNeedNoChangePassAsTheyAre) {
-  for (const char* sql :
-       {"SELECT * FROM Producto WHERE Pr_Cve_Producto = 'P1' ",
-        "SELECT * FROM Cotizacion WHERE Ct_Folio = 'A1' ORDER BY Ct_ID",
-        "UPDATE Cotizacion SET  Es_Cve_Estado = 'CA',  Oper_Ult_Modif = 'OPER', "
-        " Fecha_Ult_Modif = '2026-12-05 10:30:00',  Oper_Baja = 'OPER', "
-        " Fecha_Baja = '2026-12-05 10:30:00'  WHERE Ct_Folio = 'A1'",
-        "INSERT INTO Cotizacion (Ct_Folio, Ct_ID, Ct_Partida, Ct_Fecha) VALUES ('A1', '0001', 1, "
-        "'2026-12-05') "})
-    EXPECT_FALSE(adapted_statement(Engine::SQLite, sql).has_value()) << sql;
 }
 
 // The names PostgreSQL reports for the result of `sql`, spelt back.

@@ -1,38 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 
 #include "host/sql/rules.h"
+#include "support/failure_text.h"
 
 namespace quorlane {
 namespace {
 
-std::string failure_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Failure& e) {
-    return e.what();
-  }
-  return "(no failure)";
-}
+using test::failure_of;
 
 TEST(Rounding, HalfAwayFromZeroOnFifteenSignificantDigits) {
-  EXPECT_EQ(round_half_away(1.005, 2), 1.01);
-  EXPECT_EQ(round_half_away(2.675, 2), 2.68);
-  EXPECT_EQ(round_half_away(-0.125, 2), -0.13);
-  EXPECT_EQ(round_half_away(0.125, 2), 0.13);
-  EXPECT_EQ(round_half_away(0.124999, 2), 0.12);
-  EXPECT_EQ(round_half_away(90, 2), 90);
-  EXPECT_EQ(round_half_away(99.995, 2), 100);
-  EXPECT_EQ(round_half_away(-99.995, 2), -100);
-  EXPECT_EQ(round_half_away(0.005, 2), 0.01);
-  EXPECT_EQ(round_half_away(0.0049, 2), 0);
-  EXPECT_EQ(round_half_away(2.5, 0), 3);
-  EXPECT_EQ(round_half_away(1250, -2), 1300);
-  EXPECT_EQ(round_half_away(0.1 + 0.2, 20), 0.3);  // its 15-digit value
-  EXPECT_EQ(round_half_away(1234567.891, 2), 1234567.89);
-  EXPECT_EQ(round_half_away(0, 2), 0);
+  struct Case {
+    double amount;
+    int32_t decimals;
+    double rounded;
+  };
+  // 0.1 + 0.2 rounds on its 15-digit value.
+  // clang-format off
+  const Case cases[] = {
+      {1.005, 2, 1.01}, {2.675, 2, 2.68}, {-0.125, 2, -0.13}, {0.125, 2, 0.13},
+      {0.124999, 2, 0.12}, {90, 2, 90}, {99.995, 2, 100}, {-99.995, 2, -100}, {0.005, 2, 0.01},
+      {0.0049, 2, 0}, {2.5, 0, 3}, {1250, -2, 1300}, {0.1 + 0.2, 20, 0.3},
+      {1234567.891, 2, 1234567.89}, {0, 2, 0}};
+  // clang-format on
+  for (const Case& c : cases)
+    EXPECT_EQ(round_half_away(c.amount, c.decimals), c.rounded) << c.amount << ", " << c.decimals;
   EXPECT_FALSE(std::signbit(round_half_away(-0.001, 2)));
   EXPECT_EQ(failure_of([] { round_half_away(HUGE_VAL, 2); }), "Desbordamiento");
 }
@@ -47,60 +40,40 @@ tImportes line(double q, double p, double d, double g, double t) {
   return a;
 }
 
-TEST(Amounts, PricesBeforeTax) {
-  tImportes a = line(3, 100, 0.1, 0.05, 0.16);
-  calculate_amounts(a, 1, 0);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Lista_Importe, 300);
-  EXPECT_DOUBLE_EQ(a.Ct_Descuento_Importe, 30);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Descontado, 90);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Descontado_Importe, 270);
-  EXPECT_DOUBLE_EQ(a.Ct_Descuento_Global_Importe, 13.5);
-  EXPECT_DOUBLE_EQ(a.Ct_Impuesto_Importe, 41.04);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Neto_Importe, 297.54);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Neto, 99.18);
-  // The inputs stay as given.
-  EXPECT_EQ(a.Ct_Cantidad_1, 3);
-  EXPECT_EQ(a.Ct_Precio_Lista, 100);
-  EXPECT_EQ(a.Ct_Descuento_Factor, 0.1);
-  EXPECT_EQ(a.Ct_Descuento_Global_Factor, 0.05);
-  EXPECT_EQ(a.Ct_Impuesto_Factor, 0.16);
+// Calculates `in` and checks the eight amounts, in the order of tImportes (list amount,
+// discount, discounted price, discounted amount, global discount, tax, net price, net amount),
+// and that the five inputs stay as given.
+void expect_amounts(const char* what, const tImportes& in, int16_t type, double fee,
+                    const std::vector<double>& expected) {
+  SCOPED_TRACE(what);
+  tImportes a = in;
+  calculate_amounts(a, type, fee);
+  // clang-format off
+  const double amounts[] = {a.Ct_Precio_Lista_Importe, a.Ct_Descuento_Importe,
+      a.Ct_Precio_Descontado, a.Ct_Precio_Descontado_Importe, a.Ct_Descuento_Global_Importe,
+      a.Ct_Impuesto_Importe, a.Ct_Precio_Neto, a.Ct_Precio_Neto_Importe};
+  // clang-format on
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_DOUBLE_EQ(amounts[i], expected[i]) << i;
+  EXPECT_EQ(std::vector<double>({a.Ct_Cantidad_1, a.Ct_Precio_Lista, a.Ct_Descuento_Factor,
+                                 a.Ct_Descuento_Global_Factor, a.Ct_Impuesto_Factor}),
+            std::vector<double>({in.Ct_Cantidad_1, in.Ct_Precio_Lista, in.Ct_Descuento_Factor,
+                                 in.Ct_Descuento_Global_Factor, in.Ct_Impuesto_Factor}));
 }
 
-TEST(Amounts, ListPriceWithTaxIncludedKeepsTheClientsPrice) {
-  tImportes a = line(3, 116, 0.1, 0.05, 0.16);
-  calculate_amounts(a, 2, 0);
-  tImportes b = line(3, 100, 0.1, 0.05, 0.16);
-  calculate_amounts(b, 1, 0);
-  EXPECT_EQ(a.Ct_Precio_Lista, 116);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Lista_Importe, b.Ct_Precio_Lista_Importe);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Descontado, b.Ct_Precio_Descontado);
-  EXPECT_DOUBLE_EQ(a.Ct_Impuesto_Importe, b.Ct_Impuesto_Importe);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Neto_Importe, b.Ct_Precio_Neto_Importe);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Neto, b.Ct_Precio_Neto);
-}
-
-TEST(Amounts, FixedFeeAddsToTaxAndNetForEachUnit) {
-  tImportes a = line(3, 100, 0.1, 0.05, 0.16);
-  calculate_amounts(a, 1, 2.5);
-  EXPECT_DOUBLE_EQ(a.Ct_Impuesto_Importe, 48.54);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Neto_Importe, 305.04);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Neto, 101.68);
-  // With tax included the fee is still per unit, and the price is taken without tax.
-  tImportes b = line(2, 116, 0, 0, 0.16);
-  calculate_amounts(b, 2, 3);
-  EXPECT_DOUBLE_EQ(b.Ct_Impuesto_Importe, 38);
-  EXPECT_DOUBLE_EQ(b.Ct_Precio_Neto, 119);
-}
-
-TEST(Amounts, ZeroQuantityGivesTheUnitNetPrice) {
-  tImportes a = line(0, 100, 0.1, 0.05, 0.16);
-  calculate_amounts(a, 1, 2.5);
-  EXPECT_EQ(a.Ct_Precio_Lista_Importe, 0);
-  EXPECT_EQ(a.Ct_Precio_Neto_Importe, 0);
-  EXPECT_DOUBLE_EQ(a.Ct_Precio_Neto, 100 * 0.9 * 0.95 * 1.16 + 2.5);
-  tImportes b = line(0, 116, 0, 0, 0.16);
-  calculate_amounts(b, 2, 0);
-  EXPECT_DOUBLE_EQ(b.Ct_Precio_Neto, 116);
+TEST(Amounts, EachTypeFeeAndQuantityGivesEveryAmount) {
+  expect_amounts("price before tax", line(3, 100, 0.1, 0.05, 0.16), 1, 0,
+                 {300, 30, 90, 270, 13.5, 41.04, 99.18, 297.54});
+  expect_amounts("tax included: the same amounts, the client's price kept",
+                 line(3, 116, 0.1, 0.05, 0.16), 2, 0,
+                 {300, 30, 90, 270, 13.5, 41.04, 99.18, 297.54});
+  expect_amounts("a fixed fee adds to tax and net for each unit", line(3, 100, 0.1, 0.05, 0.16), 1,
+                 2.5, {300, 30, 90, 270, 13.5, 48.54, 101.68, 305.04});
+  expect_amounts("tax included, the fee still per unit", line(2, 116, 0, 0, 0.16), 2, 3,
+                 {200, 0, 100, 200, 0, 38, 119, 238});
+  expect_amounts("no quantity: the unit net price", line(0, 100, 0.1, 0.05, 0.16), 1, 2.5,
+                 {0, 0, 90, 0, 0, 0, 100 * 0.9 * 0.95 * 1.16 + 2.5, 0});
+  expect_amounts("no quantity, tax included", line(0, 116, 0, 0, 0.16), 2, 0,
+                 {0, 0, 100, 0, 0, 0, 116, 0});
 }
 
 TEST(Amounts, OtherTypesFailAndChangeNothing) {

@@ -1,59 +1,54 @@
+#include "quorlane/variant.h"
+
 #include <gtest/gtest.h>
 
-#include "quorlane/variant.h"
+#include <functional>
+
+#include "support/failure_text.h"
 
 namespace quorlane {
 namespace {
 
-std::string failure_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Failure& e) {
-    return e.what();
-  }
-  return "(no failure)";
-}
+using test::failure_of;
 
-TEST(NumberText, GeneralFormWithFifteenDigits) {
-  EXPECT_EQ(number_text(3), "3");
-  EXPECT_EQ(number_text(2.5), "2.5");
-  EXPECT_EQ(number_text(-1.25), "-1.25");
-  EXPECT_EQ(number_text(0), "0");
-  EXPECT_EQ(number_text(-0.0), "0");
-  EXPECT_EQ(number_text(1.0 / 3), "0.333333333333333");
-  EXPECT_EQ(number_text(0.1 + 0.2), "0.3");
-  EXPECT_EQ(number_text(0.75), "0.75");
-  EXPECT_EQ(number_text(1e20), "1E+20");
+TEST(NumberText, GeneralFormWithFifteenDigitsAndPlainDecimals) {
+  const std::pair<double, const char*> general[] = {
+      {3, "3"},        {2.5, "2.5"},       {-1.25, "-1.25"},
+      {0, "0"},        {-0.0, "0"},        {0.75, "0.75"},
+      {1e20, "1E+20"}, {0.1 + 0.2, "0.3"}, {1.0 / 3, "0.333333333333333"}};
+  for (const auto& [value, text] : general) EXPECT_EQ(number_text(value), text) << text;
   EXPECT_EQ(plain_number(12.5), "12.5");
   EXPECT_EQ(plain_number(-100), "-100");
   EXPECT_EQ(plain_number(1234567.125), "1234567.125");
 }
 
-TEST(VariantConversion, SixteenBitRoundsHalvesToEvenAndChecksRange) {
-  EXPECT_EQ(Variant(2.5).to_int16(), 2);
-  EXPECT_EQ(Variant(3.5).to_int16(), 4);
-  EXPECT_EQ(Variant(-2.5).to_int16(), -2);
-  EXPECT_EQ(Variant("1").to_int16(), 1);
-  EXPECT_EQ(Variant(32767.4).to_int16(), 32767);
-  EXPECT_EQ(failure_of([] { Variant(40000.0).to_int16(); }), "Desbordamiento");
-  EXPECT_EQ(failure_of([] { Variant(32767.5).to_int16(); }), "Desbordamiento");
-  EXPECT_EQ(failure_of([] { Variant("uno").to_int16(); }), "No coinciden los tipos");
-  EXPECT_EQ(failure_of([] { Variant::null().to_int16(); }), "Uso no válido de Null");
-  EXPECT_EQ(failure_of([] { Variant::null().to_text(); }), "Uso no válido de Null");
-}
-
-TEST(VariantConversion, TextBooleanAndDate) {
+TEST(VariantConversion, SixteenBitTextBooleanAndDate) {
+  // Halves round to even; the range is checked after rounding.
+  const std::pair<Variant, int16_t> whole[] = {{Variant(2.5), 2},
+                                               {Variant(3.5), 4},
+                                               {Variant(-2.5), -2},
+                                               {Variant("1"), 1},
+                                               {Variant(32767.4), 32767}};
+  for (const auto& [value, n] : whole) EXPECT_EQ(value.to_int16(), n) << n;
   EXPECT_EQ(Variant(2.5).to_text(), "2.5");
   EXPECT_EQ(Variant().to_text(), "");
   EXPECT_TRUE(Variant("True").to_bool());
   EXPECT_FALSE(Variant("0").to_bool());
   EXPECT_TRUE(Variant(int16_t{-1}).to_bool());
-  EXPECT_EQ(failure_of([] { Variant("quizá").to_bool(); }), "No coinciden los tipos");
-  Date d = Variant("2026-12-05 10:30:00").to_date();
-  EXPECT_EQ(date_time_text(d), "2026-12-05 10:30:00");
+  EXPECT_EQ(date_time_text(Variant("2026-12-05 10:30:00").to_date()), "2026-12-05 10:30:00");
   EXPECT_EQ(date_text(Variant("2026-12-05").to_date()), "2026-12-05");
-  EXPECT_EQ(failure_of([] { Variant("").to_date(); }), "No coinciden los tipos");
-  EXPECT_EQ(failure_of([] { Variant("2026-02-30").to_date(); }), "No coinciden los tipos");
+
+  const std::pair<std::function<void()>, const char*> failures[] = {
+      {[] { Variant(40000.0).to_int16(); }, "Desbordamiento"},
+      {[] { Variant(32767.5).to_int16(); }, "Desbordamiento"},
+      {[] { Variant("uno").to_int16(); }, "No coinciden los tipos"},
+      {[] { Variant::null().to_int16(); }, "Uso no válido de Null"},
+      {[] { Variant::null().to_text(); }, "Uso no válido de Null"},
+      {[] { Variant("quizá").to_bool(); }, "No coinciden los tipos"},
+      {[] { Variant("").to_date(); }, "No coinciden los tipos"},
+      {[] { Variant("2026-02-30").to_date(); }, "No coinciden los tipos"}};
+  for (size_t i = 0; i < std::size(failures); ++i)
+    EXPECT_EQ(failure_of(failures[i].first), failures[i].second) << "case " << i;
 }
 
 TEST(Dates, SerialCountsDaysFromDecember30Of1899) {
