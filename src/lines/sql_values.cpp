@@ -1,5 +1,7 @@
 #include "lines/sql_values.h"
 
+#include <cmath>
+
 #include "quorlane/variant.h"
 
 namespace quorlane {
@@ -36,7 +38,12 @@ bool is_number_literal(std::string_view text) {
   return i == n;
 }
 
-void append_plain_number(std::string& sql, double value) { sql += plain_number(value); }
+void append_plain_number(std::string& sql, double value) {
+  // An infinite value or no number at all has no number text a statement can take: it is an
+  // overflow, as the arithmetic that gave it would have been.
+  if (!std::isfinite(value)) throw Failure(kOverflow);
+  sql += plain_number(value);
+}
 
 void append_integer(std::string& sql, long long value) { sql += std::to_string(value); }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <string>
 
@@ -192,6 +193,28 @@ TEST_P(Bounds, TheLineAfterLine32767OverflowsAndTakesTheErrorExit) {
   std::string f = client.folio();
   EXPECT_TRUE(client.q().Finalizar_Cotizacion(f)) << client.q().get_Error();
   EXPECT_TRUE(client.q().Cancelar_Cotizacion(f)) << client.q().get_Error();
+}
+
+// A quote date that no date text can show (beyond the year 9999, or no number at all) cannot be
+// written: the header row's routine reports an overflow and nothing of the quote is stored.
+TEST_P(Bounds, AQuoteDateBeyondTheYear9999IsAnOverflow) {
+  const bool object = GetParam();
+  for (double serial :
+       {make_date(10000, 1, 1).serial, 1e300, std::numeric_limits<double>::quiet_NaN()}) {
+    Client client(object);
+    client.create();
+    client.set_header([&](QuoteShape& s) {
+      fill_header(s);
+      s.set_date(H::Ct_Fecha, Date{serial});
+    });
+    client.set_line(line("P1", 1));
+    EXPECT_FALSE(client.add());
+    EXPECT_EQ(client.q().get_Error(), std::string("Quorlane.dll - Inserta_Cotizacion_Encabezado") +
+                                          (object ? "2" : "") + "()\r\nDesbordamiento");
+    const Variant folio(client.folio());
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion_Encabezado WHERE Ct_Folio = ?", {folio}), 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion WHERE Ct_Folio = ?", {folio}), 0);
+  }
 }
 
 // A client that sends 100,000 lines to one quote: the first 32,767 are stored, every later one

@@ -1,3 +1,5 @@
+#include <limits>
+
 #include "line_fixture.h"
 
 namespace quorlane::test {
@@ -129,6 +131,20 @@ TEST_P(RowInsert, AnItemNumberThatIsNoNumberIsRefusedBeforeTheStatementRuns) {
     EXPECT_TRUE(insert()) << partida << ": " << q().get_Error();
     EXPECT_NE(publico().gSQL.find(std::string("'', ") + partida + ", 'Camisas'"), std::string::npos)
         << partida;
+  }
+}
+
+// A number with no number text (an amount the calculation left infinite) is an overflow: the
+// statement is not run with a word in the place of a value.
+TEST_P(RowInsert, ANumberThatIsNotFiniteIsAnOverflowBeforeTheStatementRuns) {
+  for (double amount :
+       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN()}) {
+    shape().set_number(D::Ct_Precio_Neto_Importe, amount);
+    take_calls();
+    EXPECT_FALSE(insert());
+    EXPECT_EQ(q().get_Error(), source() + "\r\n\r\nDesbordamiento");
+    EXPECT_TRUE(take_calls("Connection.Execute").empty());
   }
 }
 
