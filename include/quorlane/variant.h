@@ -30,7 +30,8 @@ struct Date {
 };
 
 Date make_date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
-// "YYYY-MM-DD" when the time is midnight, "YYYY-MM-DD HH:MM:SS" otherwise.
+// "YYYY-MM-DD" when the time is midnight, "YYYY-MM-DD HH:MM:SS" otherwise. A date-time outside
+// the years 0 to 9999 (or no number) fails with kOverflow, as do the two below.
 std::string date_text(Date d);
 // Always "YYYY-MM-DD" / always "YYYY-MM-DD HH:MM:SS".
 std::string date_only_text(Date d);

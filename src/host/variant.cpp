@@ -41,7 +41,14 @@ struct DateParts {
   int y, mo, d, h, mi, s;
 };
 
+// The date-times that the four-digit texts can show: from 1 January of year 0 to the end of 9999.
+const double kFirstSerial = static_cast<double>(days_from_civil(0, 1, 1) - kEpochOffset);
+const double kEndSerial = static_cast<double>(days_from_civil(10000, 1, 1) - kEpochOffset);
+
 DateParts split(Date date) {
+  // A date-time outside those years, or no number at all, cannot be written: it is an overflow,
+  // as the arithmetic that made it would have been.
+  if (!(date.serial >= kFirstSerial && date.serial < kEndSerial)) throw Failure(kOverflow);
   // Whole seconds, rounded, so that 0.9999999 of a second does not show as the previous one.
   double total = std::floor(date.serial * 86400.0 + 0.5);
   long long days = static_cast<long long>(std::floor(total / 86400.0));
@@ -338,7 +345,12 @@ std::string debug_text(const Variant& v) {
     case Variant::Kind::Int16: return "Int16(" + std::to_string(v.raw_int()) + ")";
     case Variant::Kind::Int32: return "Int32(" + std::to_string(v.raw_int()) + ")";
     case Variant::Kind::Double: return "Double(" + number_text(v.raw_double()) + ")";
-    case Variant::Kind::Date: return "Date(" + date_text(Date{v.raw_double()}) + ")";
+    case Variant::Kind::Date:
+      try {
+        return "Date(" + date_text(Date{v.raw_double()}) + ")";
+      } catch (const Failure&) {
+        return "Date(" + number_text(v.raw_double()) + ")";  // beyond the years a text can show
+      }
     case Variant::Kind::Text: return "\"" + v.raw_text() + "\"";
     case Variant::Kind::Object: return v.object() ? "Object" : "Nothing";
     case Variant::Kind::Record:

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "frame/publico.h"
+#include "lines/sql_values.h"
 #include "lines/statement.h"
 #include "model/cotizacion.h"
 #include "model/shape.h"
@@ -97,6 +98,12 @@ constexpr std::array<Column, kColumns - 1> kRowColumns = {{
     {"Fecha_Ult_Modif", Source::Timestamp},
 }};
 
+// Ct_Partida is written bare; a text that is no number is refused before it reaches the
+// statement.
+std::string not_a_number_message(const std::string& partida) {
+  return "La partida: " + partida + ", no es un número";
+}
+
 // The row's columns in the twin's order.
 std::array<Column, kColumns> row_columns(const TwinInfo& twin) {
   std::array<Column, kColumns> out{};
@@ -146,9 +153,14 @@ bool Cotizacion::insert_detail_row(QuoteShape& s) {
         case Source::LineNumber:
           append_number_item(sql, s.number(c.line));
           continue;
-        case Source::LineBare:
-          append_bare_item(sql, s.text(c.line));
+        case Source::LineBare: {
+          // Only a number may stand bare in the statement, so that no line can write anything
+          // else into it; an empty text is left for the database to refuse.
+          std::string bare = s.text(c.line);
+          if (!bare.empty() && !is_number_literal(bare)) throw Failure(not_a_number_message(bare));
+          append_bare_item(sql, bare);
           continue;
+        }
         case Source::FixedFee:
           if (object) {
             append_number_item(sql, s.number(D::Ct_Cuota));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 #include "support/failure_text.h"
 
@@ -57,6 +58,21 @@ TEST(Dates, SerialCountsDaysFromDecember30Of1899) {
   EXPECT_EQ(make_date(2000, 1, 1).serial, 36526);
   EXPECT_DOUBLE_EQ(make_date(2000, 1, 1, 12, 0, 0).serial, 36526.5);
   EXPECT_EQ(date_text(Date{36526.5}), "2000-01-01 12:00:00");
+}
+
+// A text shows years 0 to 9999; a date-time beyond them, or one that is no number, is an
+// overflow wherever it would be written, but still shows in a log line.
+TEST(Dates, BeyondTheYearsATextCanShowIsAnOverflow) {
+  EXPECT_EQ(date_text(make_date(9999, 12, 31, 23, 59, 59)), "9999-12-31 23:59:59");
+  EXPECT_EQ(date_only_text(make_date(0, 1, 1)), "0000-01-01");
+  for (double serial :
+       {make_date(10000, 1, 1).serial, make_date(0, 1, 1).serial - 1, 1e300, -1e300,
+        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    EXPECT_EQ(failure_of([&] { date_text(Date{serial}); }), kOverflow) << serial;
+    EXPECT_EQ(failure_of([&] { date_time_text(Date{serial}); }), kOverflow) << serial;
+    EXPECT_EQ(failure_of([&] { Variant(Date{serial}).to_text(); }), kOverflow) << serial;
+  }
+  EXPECT_EQ(debug_text(Variant(Date{1e300})), "Date(1E+300)");
 }
 
 }  // namespace

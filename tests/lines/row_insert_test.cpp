@@ -1,3 +1,5 @@
+#include <limits>
+
 #include "line_fixture.h"
 
 namespace quorlane::test {
@@ -112,6 +114,38 @@ TEST_P(RowInsert, EmptyPartidaLeavesNothingBetweenSeparatorsAndTheRefusalTakesTh
   EXPECT_FALSE(insert());
   EXPECT_NE(publico().gSQL.find("'', , 'Camisas'"), std::string::npos);
   EXPECT_EQ(q().get_Error(), source() + "\r\n\r\nSintaxis incorrecta cerca de ','.");
+}
+
+// Ct_Partida stands bare in the statement: a text that is no number could end the value and
+// write more into the statement, so it is refused before anything more is asked or executed.
+TEST_P(RowInsert, AnItemNumberThatIsNoNumberIsRefusedBeforeTheStatementRuns) {
+  take_calls();
+  for (const char* partida : {"3); DELETE Cotizacion; --", "1, 2", "abc", "1e", "-", "0x10"}) {
+    shape().set_text(D::Ct_Partida, partida);
+    EXPECT_FALSE(insert()) << partida;
+    EXPECT_EQ(q().get_Error(), source() + "\r\n\r\nLa partida: " + partida + ", no es un número");
+    EXPECT_EQ(take_calls(), std::vector<std::string>{}) << partida;
+  }
+  for (const char* partida : {"12", " 7 ", "-2", "+2.5", ".5", "1e3", "2.E-1"}) {
+    shape().set_text(D::Ct_Partida, partida);
+    EXPECT_TRUE(insert()) << partida << ": " << q().get_Error();
+    EXPECT_NE(publico().gSQL.find(std::string("'', ") + partida + ", 'Camisas'"), std::string::npos)
+        << partida;
+  }
+}
+
+// A number with no number text (an amount the calculation left infinite) is an overflow: the
+// statement is not run with a word in the place of a value.
+TEST_P(RowInsert, ANumberThatIsNotFiniteIsAnOverflowBeforeTheStatementRuns) {
+  for (double amount :
+       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN()}) {
+    shape().set_number(D::Ct_Precio_Neto_Importe, amount);
+    take_calls();
+    EXPECT_FALSE(insert());
+    EXPECT_EQ(q().get_Error(), source() + "\r\n\r\nDesbordamiento");
+    EXPECT_TRUE(take_calls("Connection.Execute").empty());
+  }
 }
 
 TEST_P(RowInsert, AFailingHostCallStopsTheStatementBeforeExecution) {

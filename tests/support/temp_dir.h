@@ -12,8 +12,9 @@ namespace quorlane::test {
 
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorlane-XXXXXX").string();
+  // A new directory under `base` (the system's temporary directory unless told otherwise).
+  explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = (base / "quorlane-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }

@@ -28,7 +28,12 @@ std::string value_text(const Variant& v) {
     case Variant::Kind::Int16:
     case Variant::Kind::Int32: return std::to_string(v.raw_int());
     case Variant::Kind::Double: return number_text(v.raw_double());
-    case Variant::Kind::Date: return "#" + date_text(Date{v.raw_double()}) + "#";
+    case Variant::Kind::Date:
+      try {
+        return "#" + date_text(Date{v.raw_double()}) + "#";
+      } catch (const Failure&) {
+        return "#" + number_text(v.raw_double()) + "#";  // beyond the years a text can show
+      }
     case Variant::Kind::Text: return quoted(v.raw_text());
     case Variant::Kind::Object: return "<object>";
     case Variant::Kind::Record:
