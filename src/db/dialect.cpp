@@ -101,6 +101,18 @@ bool holds_two_arguments(std::string_view s, size_t open) {
   return false;
 }
 
+// Whether ISNULL or DELETE occurs anywhere in `s`, in any letter case. Every rewrite starts at
+// one of the two, so a text holding neither is passed over without being parsed.
+bool mentions_keyword(std::string_view s) {
+  for (size_t i = 0; i + 6 <= s.size(); ++i) {
+    const char c = static_cast<char>(s[i] | 0x20);
+    if ((c == 'i' && strncasecmp(s.data() + i, "ISNULL", 6) == 0) ||
+        (c == 'd' && strncasecmp(s.data() + i, "DELETE", 6) == 0))
+      return true;
+  }
+  return false;
+}
+
 struct Edit {
   size_t pos;
   size_t length;  // of the text replaced
@@ -111,6 +123,7 @@ struct Edit {
 
 std::optional<std::string> adapted_statement(Engine engine, std::string_view sql) {
   if (engine == Engine::SqlServer) return std::nullopt;
+  if (!mentions_keyword(sql)) return std::nullopt;
   std::vector<Edit> edits;
   bool statement_start = true;
   size_t i = 0;
