@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 
 #include "db/database.h"
@@ -114,10 +115,17 @@ std::string one_line(const std::string& text) {
 Date current_date_time(StandardHost& host) {
   if (std::optional<Date> clock = host.settings().clock) return *clock;
   std::shared_ptr<db::Database> database = host.database();
-  const char* query = "SELECT datetime('now', 'localtime')";
-  if (database->engine() == db::Engine::PostgreSQL)
-    query = "SELECT to_char(LOCALTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS')";
-  else if (database->engine() == db::Engine::SqlServer)
+  if (database->engine() == db::Engine::SQLite) {
+    // The embedded database runs in this process: its clock is this machine's, read without a
+    // statement.
+    time_t now = std::time(nullptr);
+    tm local{};
+    if (localtime_r(&now, &local) == nullptr) throw Failure(kTypeMismatch);
+    return make_date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                     local.tm_min, local.tm_sec);
+  }
+  const char* query = "SELECT to_char(LOCALTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS')";
+  if (database->engine() == db::Engine::SqlServer)
     query = "SELECT CONVERT(varchar(19), GETDATE(), 120)";
   std::string text = database->run(query).first().to_text();
   Date now;
@@ -428,20 +436,19 @@ class SqlInventario final : public cInventario {
         branch, warehouse);
   }
 
-  // The cost of the exact size and colour, else the product's cost without size and colour.
+  // The cost of the exact size and colour, else the product's cost without size and colour:
+  // both rows asked for at once, the exact one first.
   double Obtener_Costo(const std::string& branch, const std::string& warehouse,
                        const std::string& product, const std::string& size,
                        const std::string& colour, double, const std::string&) override {
-    std::shared_ptr<db::Database> database = host_->database();
-    const std::string sql =
+    db::Rows rows = host_->database()->run(
         "SELECT Co_Costo FROM Costo WHERE Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ? AND "
-        "Pr_Cve_Producto = ? AND Tl_Cve_Talla = ? AND Cl_Cve_Color = ?";
-    db::Rows exact = database->run(sql, {Variant(branch), Variant(warehouse), Variant(product),
-                                         Variant(size), Variant(colour)});
-    if (!exact.empty()) return number_or_zero(exact.first());
-    db::Rows general = database->run(
-        sql, {Variant(branch), Variant(warehouse), Variant(product), Variant(""), Variant("")});
-    return number_or_zero(general.first());
+        "Pr_Cve_Producto = ? AND ((Tl_Cve_Talla = ? AND Cl_Cve_Color = ?) OR "
+        "(Tl_Cve_Talla = '' AND Cl_Cve_Color = '')) "
+        "ORDER BY CASE WHEN Tl_Cve_Talla = ? AND Cl_Cve_Color = ? THEN 0 ELSE 1 END LIMIT 1",
+        {Variant(branch), Variant(warehouse), Variant(product), Variant(size), Variant(colour),
+         Variant(size), Variant(colour)});
+    return number_or_zero(rows.first());
   }
 
  private:
@@ -460,17 +467,13 @@ class SqlImpuestos final : public cImpuestos {
 
   double Factor_Impuesto(const std::string&, const std::string& customer,
                          const std::string& product) override {
-    std::shared_ptr<db::Database> database = host_->database();
-    Variant exempt = database
-                         ->run("SELECT Cl_Exento_Impuesto FROM Cliente WHERE Cl_Cve_Cliente = ?",
-                               {Variant(customer)})
-                         .first();
-    if (is_yes(exempt)) return 0;
-    return number_or_zero(
-        database
-            ->run("SELECT Pr_Impuesto_Factor FROM Producto WHERE Pr_Cve_Producto = ?",
-                  {Variant(product)})
-            .first());
+    // The customer's exemption and the product's factor in one statement.
+    db::Rows rows = host_->database()->run(
+        "SELECT (SELECT Cl_Exento_Impuesto FROM Cliente WHERE Cl_Cve_Cliente = ?), "
+        "(SELECT Pr_Impuesto_Factor FROM Producto WHERE Pr_Cve_Producto = ?)",
+        {Variant(customer), Variant(product)});
+    if (is_yes(rows.first(0))) return 0;
+    return number_or_zero(rows.first(1));
   }
 
  private:
