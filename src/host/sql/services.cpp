@@ -50,6 +50,19 @@ bool is_plain_identifier(const std::string& name) {
   return true;
 }
 
+// The tables the component only reads: the host may answer their queries from memory
+// (Database::run_catalogue). The component's own tables and the host's registers are read anew.
+bool is_catalogue(const std::string& table) {
+  static const char* const kCatalogues[] = {
+      "Parametro",         "Sucursal",       "Almacen",         "Moneda",
+      "Vendedor",          "Cliente",        "Condicion_Venta", "Unidad",
+      "Producto",          "Producto_Talla", "Producto_Color",  "Producto_Talla_Color",
+      "Unidad_Conversion", "Costo",          "Promocion"};
+  for (const char* catalogue : kCatalogues)
+    if (strcasecmp(table.c_str(), catalogue) == 0) return true;
+  return false;
+}
+
 void require_identifier(const std::string& name) {
   if (!is_plain_identifier(name)) throw Failure(kInvalidName + name);
 }
@@ -150,7 +163,7 @@ class SqlSistema final : public cSistema {
 
   Variant Obtener_Parametro(const std::string& key, int32_t, const std::string& type,
                             const std::string& default_value) override {
-    db::Rows rows = host_->database()->run(
+    db::Rows rows = host_->database()->run_catalogue(
         "SELECT Pa_Valor FROM Parametro WHERE Pa_Cve_Parametro = ?", {Variant(key)});
     if (rows.empty()) return typed_parameter(default_value, type);
     Variant stored = rows.first();
@@ -208,7 +221,9 @@ class SqlDatos final : public cDatos {
         params.emplace_back(excluded_status);
       }
       sql += " LIMIT 1";
-      db::Rows rows = host_->database()->run(sql, params);
+      std::shared_ptr<db::Database> database = host_->database();
+      db::Rows rows =
+          is_catalogue(table) ? database->run_catalogue(sql, params) : database->run(sql, params);
       if (rows.empty()) return std::string();
       return field_text(rows.first(), rows.kinds.front());
     });
@@ -263,7 +278,7 @@ class SqlDatos final : public cDatos {
                            const std::string& to) override {
     return noted([&] {
       if (from == to) return 1.0;
-      db::Rows rows = host_->database()->run(
+      db::Rows rows = host_->database()->run_catalogue(
           "SELECT Pr_Cve_Producto, Un_Cve_Unidad_Origen, Uc_Factor FROM Unidad_Conversion "
           "WHERE Pr_Cve_Producto IN (?, '') AND ((Un_Cve_Unidad_Origen = ? AND "
           "Un_Cve_Unidad_Destino = ?) OR (Un_Cve_Unidad_Origen = ? AND Un_Cve_Unidad_Destino = ?))",
@@ -291,10 +306,11 @@ class SqlDatos final : public cDatos {
 
   bool Unidad_Permite_Fracciones(const std::string& unit) override {
     return noted([&] {
-      Variant value = host_->database()
-                          ->run("SELECT Un_Permite_Fracciones FROM Unidad WHERE Un_Cve_Unidad = ?",
-                                {Variant(unit)})
-                          .first();
+      Variant value =
+          host_->database()
+              ->run_catalogue("SELECT Un_Permite_Fracciones FROM Unidad WHERE Un_Cve_Unidad = ?",
+                              {Variant(unit)})
+              .first();
       if (is_yes(value)) return true;
       last_error_ = "La unidad: " + unit + ", no permite fracciones";
       return false;
@@ -392,7 +408,7 @@ class SqlDatos final : public cDatos {
   bool exists(const std::string& sql, const std::vector<Variant>& params,
               const std::string& missing) {
     return noted([&] {
-      if (!host_->database()->run(sql + " LIMIT 1", params).empty()) return true;
+      if (!host_->database()->run_catalogue(sql + " LIMIT 1", params).empty()) return true;
       last_error_ = missing;
       return false;
     });
@@ -441,7 +457,7 @@ class SqlInventario final : public cInventario {
   double Obtener_Costo(const std::string& branch, const std::string& warehouse,
                        const std::string& product, const std::string& size,
                        const std::string& colour, double, const std::string&) override {
-    db::Rows rows = host_->database()->run(
+    db::Rows rows = host_->database()->run_catalogue(
         "SELECT Co_Costo FROM Costo WHERE Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ? AND "
         "Pr_Cve_Producto = ? AND ((Tl_Cve_Talla = ? AND Cl_Cve_Color = ?) OR "
         "(Tl_Cve_Talla = '' AND Cl_Cve_Color = '')) "
@@ -453,7 +469,8 @@ class SqlInventario final : public cInventario {
 
  private:
   bool warehouse_flag(const char* sql, const std::string& branch, const std::string& warehouse) {
-    return is_yes(host_->database()->run(sql, {Variant(branch), Variant(warehouse)}).first());
+    return is_yes(
+        host_->database()->run_catalogue(sql, {Variant(branch), Variant(warehouse)}).first());
   }
 
   std::shared_ptr<StandardHost> host_;
@@ -468,7 +485,7 @@ class SqlImpuestos final : public cImpuestos {
   double Factor_Impuesto(const std::string&, const std::string& customer,
                          const std::string& product) override {
     // The customer's exemption and the product's factor in one statement.
-    db::Rows rows = host_->database()->run(
+    db::Rows rows = host_->database()->run_catalogue(
         "SELECT (SELECT Cl_Exento_Impuesto FROM Cliente WHERE Cl_Cve_Cliente = ?), "
         "(SELECT Pr_Impuesto_Factor FROM Producto WHERE Pr_Cve_Producto = ?)",
         {Variant(customer), Variant(product)});
@@ -492,7 +509,7 @@ class SqlPromociones final : public cPromociones {
                                const std::string& product, const std::string&, const std::string&,
                                double quantity, const std::string& unit) override {
     const std::string day = date_only_text(date);
-    db::Rows rows = host_->database()->run(
+    db::Rows rows = host_->database()->run_catalogue(
         "SELECT Pm_Folio, Pm_Descripcion, Pm_Cantidad_Minima, Pm_Producto_Regalo, "
         "Pm_Talla_Regalo, Pm_Color_Regalo, Pm_Cantidad_Regalo, Pm_Unidad_Regalo FROM Promocion "
         "WHERE (Es_Cve_Estado IS NULL OR Es_Cve_Estado <> 'BA') "
