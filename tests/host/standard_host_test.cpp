@@ -299,6 +299,11 @@ TEST_F(Folios, NumberEachSeriesWithPrefixAndZerosAndNoneForABranchWithoutSeries)
             "No hay serie de folios para la sucursal: S3, documento: COTIZACION");
   EXPECT_EQ(datos->Obtener_Folio("S1", "PEDIDO", 10, -1), Variant(""));
   EXPECT_EQ(value("SELECT Fo_Ultimo FROM Folio WHERE Sc_Cve_Sucursal = 'S1'"), Variant(int32_t{3}));
+  // The series is keyed by branch and document type alone: loading the catalogue again once
+  // folios were given adds no second series that would give them again.
+  load_demo_catalogue(*host->connection());
+  EXPECT_EQ(value("SELECT COUNT(*) FROM Folio WHERE Sc_Cve_Sucursal = 'S1'"), Variant(int32_t{1}));
+  EXPECT_EQ(datos->Obtener_Folio("S1", "COTIZACION", 10, -1), Variant("A0000000004"));
 }
 
 TEST_F(Conversions, LookUpProductRowThenGeneralThenReverseRows) {

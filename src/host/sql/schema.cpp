@@ -191,7 +191,7 @@ const std::vector<Table>& tables() {
        {key("Sc_Cve_Sucursal"),
         key("Fo_Tipo_Documento"),
         {"Fo_Prefijo", Type::Text, "''"},
-        {"Fo_Ultimo", Type::Integer, "0", true}}},
+        {"Fo_Ultimo", Type::Integer, "0"}}},
       {"Documento_Registro",
        {{"Dr_Registro", Type::Id},
         text("Dr_Tabla"),
