@@ -106,8 +106,9 @@ bool holds_two_arguments(std::string_view s, size_t open) {
 bool mentions_keyword(std::string_view s) {
   for (size_t i = 0; i + 6 <= s.size(); ++i) {
     const char c = static_cast<char>(s[i] | 0x20);
-    if ((c == 'i' && strncasecmp(s.data() + i, "ISNULL", 6) == 0) ||
-        (c == 'd' && strncasecmp(s.data() + i, "DELETE", 6) == 0))
+    const char next = static_cast<char>(s[i + 1] | 0x20);
+    if ((c == 'i' && next == 's' && strncasecmp(s.data() + i, "ISNULL", 6) == 0) ||
+        (c == 'd' && next == 'e' && strncasecmp(s.data() + i, "DELETE", 6) == 0))
       return true;
   }
   return false;
