@@ -15,6 +15,7 @@
 // kept for the benchmark, since the lines built stay in it.
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -468,6 +469,11 @@ json admission_phase(const Options& o, const WorkDir& dir, ShapeFigures figures[
   return out;
 }
 
+// Server databases may fold the names of columns.
+bool same_name(const std::string& a, const std::string& b) {
+  return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
 // Copies every row of Cotizacion, Cotizacion_Encabezado and Documento_Registro of a folio under
 // another folio, in one statement per table.
 class QuoteCopier {
@@ -488,13 +494,13 @@ class QuoteCopier {
     db::Rows none = db_.run("SELECT * FROM " + table + " WHERE 1 = 0");
     std::string columns, values;
     for (const std::string& c : none.columns) {
-      if (c == skip) continue;
+      if (same_name(c, skip)) continue;
       if (!columns.empty()) {
         columns += ", ";
         values += ", ";
       }
       columns += c;
-      values += c == folio_column ? std::string("?") : c;
+      values += same_name(c, folio_column) ? std::string("?") : c;
     }
     return "INSERT INTO " + table + " (" + columns + ") SELECT " + values + " FROM " + table +
            " WHERE " + folio_column + " = ?";
@@ -583,8 +589,20 @@ json finalisation_phase(const Options& o, const WorkDir& dir, Samples finalise_m
   return out;
 }
 
+double process_cpu_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct ThreadsRun {
+  double lines_per_s;
+  double cores_used;       // CPU seconds of the process per second: what the machine gave it
+  double cpu_us_per_line;  // CPU time of the process per line
+};
+
 // Lines per second of `threads` threads, each building its own quotes on its own connection.
-double threads_rate(const Options& o, const WorkDir& dir, int threads) {
+ThreadsRun threads_rate(const Options& o, const WorkDir& dir, int threads) {
   Site site(o, dir, "hilos");
   site.checkpoint();
   std::barrier start_line(threads + 1);
@@ -605,27 +623,38 @@ double threads_rate(const Options& o, const WorkDir& dir, int threads) {
   }
   start_line.arrive_and_wait();
   Clock::time_point start = Clock::now();
+  const double cpu_start = process_cpu_seconds();
   for (std::thread& w : workers) w.join();
   double elapsed = seconds_since(start);
+  const double cpu = process_cpu_seconds() - cpu_start;
   for (const std::string& f : failures)
     if (!f.empty()) give_up("hilo: " + f);
-  return static_cast<double>(o.thread_lines * threads) / elapsed;
+  const double lines = static_cast<double>(o.thread_lines * threads);
+  return {lines / elapsed, cpu / elapsed, cpu * 1e6 / lines};
 }
 
 json threads_phase(const Options& o, const WorkDir& dir, Samples& one, Samples& two,
-                   Samples& speedup) {
+                   Samples& speedup, Samples cores[2], Samples cpu_per_line[2]) {
   for (int r = 0; r < o.repeat; ++r) {
     progress("hilos, vuelta " + std::to_string(r + 1));
-    double a = threads_rate(o, dir, 1);
-    double b = threads_rate(o, dir, 2);
-    one.add(a);
-    two.add(b);
-    speedup.add(b / a);
+    ThreadsRun a = threads_rate(o, dir, 1);
+    ThreadsRun b = threads_rate(o, dir, 2);
+    one.add(a.lines_per_s);
+    two.add(b.lines_per_s);
+    speedup.add(b.lines_per_s / a.lines_per_s);
+    cores[0].add(a.cores_used);
+    cores[1].add(b.cores_used);
+    cpu_per_line[0].add(a.cpu_us_per_line);
+    cpu_per_line[1].add(b.cpu_us_per_line);
   }
   return json{{"lines_per_thread", o.thread_lines},
               {"one_thread_lines_per_s", one.to_json()},
               {"two_threads_lines_per_s", two.to_json()},
-              {"speedup", speedup.to_json()}};
+              {"speedup", speedup.to_json()},
+              {"one_thread_cores_used", cores[0].to_json()},
+              {"two_threads_cores_used", cores[1].to_json()},
+              {"one_thread_cpu_us_per_line", cpu_per_line[0].to_json()},
+              {"two_threads_cpu_us_per_line", cpu_per_line[1].to_json()}};
 }
 
 // Run first, so that no earlier phase has raised the peak.
@@ -679,24 +708,46 @@ void row(std::ostream& out, const std::string& what, const std::string& value) {
 
 // Runs one workload alone; the floor's texts are recorded first, outside the profiled part only
 // in time (a profiler sees the recording pass as well).
+// Seconds this thread has waited for a CPU while it could run (Linux scheduler statistics).
+double thread_run_delay_seconds() {
+  std::ifstream stat("/proc/thread-self/schedstat");
+  double on_cpu = 0, waiting = 0;
+  stat >> on_cpu >> waiting;
+  return waiting * 1e-9;
+}
+
 int profile_workload(const Options& o, const WorkDir& dir) {
+  if (o.profile.rfind("threads-", 0) == 0) {
+    const int threads = o.profile == "threads-2" ? 2 : 1;
+    ThreadsRun run = threads_rate(o, dir, threads);
+    std::cout << o.profile << ": " << fixed(run.lines_per_s, 0) << " lines/s, "
+              << fixed(run.cores_used, 2) << " cores, CPU " << fixed(run.cpu_us_per_line, 1)
+              << " µs/line" << std::endl;
+    return 0;
+  }
   const Shape shape = o.profile.find("object") != std::string::npos ? Shape::Object : Shape::Record;
   Timing t;
+  double delay = 0;
   if (o.profile.rfind("floor", 0) == 0) {
     std::vector<LineWrites> writes = record_line_writes(o, dir, shape, o.lines);
     Site site(o, dir, "piso");
     site.checkpoint();
+    delay = thread_run_delay_seconds();
     t = run_floor(site, writes);
+    delay = thread_run_delay_seconds() - delay;
   } else {
     Site site(o, dir, "admision");
     site.checkpoint();
     QuoteBuilder builder(shape, o.lines_per_quote);
+    delay = thread_run_delay_seconds();
     t = build_lines(builder, o.lines);
+    delay = thread_run_delay_seconds() - delay;
   }
   const double n = static_cast<double>(o.lines);
   std::cout << o.profile << ": " << o.lines << " lines in " << fixed(t.wall, 3) << " s, "
             << fixed(t.wall * 1e6 / n, 1) << " µs/line, CPU " << fixed(t.cpu * 1e6 / n, 1)
-            << " µs/line" << std::endl;
+            << " µs/line, waiting for a CPU " << fixed(delay * 1e6 / n, 1) << " µs/line"
+            << std::endl;
   return 0;
 }
 
@@ -721,9 +772,10 @@ int run(int argc, char** argv) {
       ->delimiter(',');
   app.add_flag("--json", o.json, "print one JSON object instead of the table");
   app.add_option("--profile", o.profile,
-                 "run one workload of --lines lines once, for a profiler: record, object, "
-                 "floor-record or floor-object")
-      ->check(CLI::IsMember({"record", "object", "floor-record", "floor-object"}));
+                 "run one workload once, for a profiler: record, object, floor-record or "
+                 "floor-object (--lines lines), threads-1 or threads-2 (--thread-lines each)")
+      ->check(CLI::IsMember(
+          {"record", "object", "floor-record", "floor-object", "threads-1", "threads-2"}));
   CLI11_PARSE(app, argc, argv);
 
   WorkDir dir;
@@ -740,8 +792,8 @@ int run(int argc, char** argv) {
   if (o.runs("memory")) {
     long first = 0, all = 0;
     result["memory"] = memory_phase(o, dir, first, all);
-    row(table, "peak memory after 1,000 lines", fixed(first / 1024.0, 1) + " MB");
-    row(table, "peak memory after " + std::to_string(o.memory_lines) + " lines",
+    row(table, "peak memory after 1,000 lines (one run)", fixed(first / 1024.0, 1) + " MB");
+    row(table, "peak memory after " + std::to_string(o.memory_lines) + " lines (one run)",
         fixed(all / 1024.0, 1) + " MB");
     targets.push_back({"peak memory growth, 1,000 to " + std::to_string(o.memory_lines) + " lines",
                        (all - first) / 1024.0, 5, false, "MB"});
@@ -759,6 +811,10 @@ int run(int argc, char** argv) {
       row(table, "floor, " + name + " shape: lines/s", spread(per_second(s.floor_s, o.lines), 0));
       row(table, "floor, " + name + " shape: µs/line", spread(micros_each(s.floor_s, o.lines), 1));
       row(table, "ratio floor/admission, " + name + " shape", spread(s.ratio, 2));
+      row(table, "CPU µs/line, " + name + " shape: admission / floor",
+          spread(micros_each(s.admission_cpu_s, o.lines), 1) + " / " +
+              spread(micros_each(s.floor_cpu_s, o.lines), 1));
+      row(table, "ratio of CPU times, " + name + " shape", spread(s.cpu_ratio, 2));
       targets.push_back(
           {"ratio floor/admission, " + name + " shape", s.ratio.median(), 0.6, true, ""});
     }
@@ -788,10 +844,14 @@ int run(int argc, char** argv) {
         {"1,000-line quote built and finalised", end_to_end.median(), 0.5, false, "s"});
   }
   if (o.runs("threads")) {
-    Samples one, two, speedup;
-    result["threads"] = threads_phase(o, dir, one, two, speedup);
+    Samples one, two, speedup, cores[2], cpu_per_line[2];
+    result["threads"] = threads_phase(o, dir, one, two, speedup, cores, cpu_per_line);
     row(table, "1 thread: lines/s", spread(one, 0));
     row(table, "2 threads: lines/s", spread(two, 0));
+    row(table, "CPU cores the process got, 1 thread", spread(cores[0], 2));
+    row(table, "CPU cores the process got, 2 threads", spread(cores[1], 2));
+    row(table, "CPU µs/line, 1 thread / 2 threads",
+        spread(cpu_per_line[0], 1) + " / " + spread(cpu_per_line[1], 1));
     row(table, "2 threads / 1 thread", spread(speedup, 2));
     targets.push_back({"2 threads / 1 thread", speedup.median(), 1.3, true, "x"});
   }
