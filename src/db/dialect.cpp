@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -104,11 +105,17 @@ bool holds_two_arguments(std::string_view s, size_t open) {
 // Whether ISNULL or DELETE occurs anywhere in `s`, in any letter case. Every rewrite starts at
 // one of the two, so a text holding neither is passed over without being parsed.
 bool mentions_keyword(std::string_view s) {
+  // For a letter that starts one of the words, the word's second letter in lower case.
+  static constexpr std::array<char, 256> kSecond = [] {
+    std::array<char, 256> second{};
+    second['I'] = second['i'] = 's';
+    second['D'] = second['d'] = 'e';
+    return second;
+  }();
   for (size_t i = 0; i + 6 <= s.size(); ++i) {
-    const char c = static_cast<char>(s[i] | 0x20);
-    const char next = static_cast<char>(s[i + 1] | 0x20);
-    if ((c == 'i' && next == 's' && strncasecmp(s.data() + i, "ISNULL", 6) == 0) ||
-        (c == 'd' && next == 'e' && strncasecmp(s.data() + i, "DELETE", 6) == 0))
+    const char second = kSecond[static_cast<unsigned char>(s[i])];
+    if (second == 0 || (s[i + 1] | 0x20) != second) continue;
+    if (strncasecmp(s.data() + i, "ISNULL", 6) == 0 || strncasecmp(s.data() + i, "DELETE", 6) == 0)
       return true;
   }
   return false;
