@@ -530,13 +530,14 @@ class QuoteCopier {
   std::string line_, header_, registration_;
 };
 
-json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Samples& full_us) {
+json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Samples& full_us,
+                  Samples& empty_cpu_us, Samples& full_cpu_us) {
   for (int r = 0; r < o.repeat; ++r) {
     progress("crecimiento, vuelta " + std::to_string(r + 1));
     Site site(o, dir, "crecimiento");
     site.checkpoint();
     QuoteBuilder builder(Shape::Record, o.lines_per_quote);
-    double empty = build_lines(builder, o.growth_lines).wall;
+    const Timing empty = build_lines(builder, o.growth_lines);
     builder.end_quote();
 
     // The stored quotes again and again under the next folios of the series, as if the
@@ -569,18 +570,26 @@ json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Sampl
     progress("prellenado: " + std::to_string(stored) + " filas en " +
              std::to_string(seconds_since(start)) + " s");
 
-    double full = build_lines(builder, o.growth_lines).wall;
-    empty_us.add(empty * 1e6 / static_cast<double>(o.growth_lines));
-    full_us.add(full * 1e6 / static_cast<double>(o.growth_lines));
+    const Timing full = build_lines(builder, o.growth_lines);
+    const double n = static_cast<double>(o.growth_lines);
+    empty_us.add(empty.wall * 1e6 / n);
+    full_us.add(full.wall * 1e6 / n);
+    empty_cpu_us.add(empty.cpu * 1e6 / n);
+    full_cpu_us.add(full.cpu * 1e6 / n);
   }
-  Samples ratio;
-  for (size_t i = 0; i < empty_us.values.size(); ++i)
+  Samples ratio, cpu_ratio;
+  for (size_t i = 0; i < empty_us.values.size(); ++i) {
     ratio.add(full_us.values[i] / empty_us.values[i]);
+    cpu_ratio.add(full_cpu_us.values[i] / empty_cpu_us.values[i]);
+  }
   return json{{"lines", o.growth_lines},
               {"stored_rows_before", o.prefill_rows},
               {"empty_us_per_line", empty_us.to_json()},
               {"stored_us_per_line", full_us.to_json()},
-              {"ratio_stored_over_empty", ratio.to_json()}};
+              {"ratio_stored_over_empty", ratio.to_json()},
+              {"empty_cpu_us_per_line", empty_cpu_us.to_json()},
+              {"stored_cpu_us_per_line", full_cpu_us.to_json()},
+              {"cpu_ratio_stored_over_empty", cpu_ratio.to_json()}};
 }
 
 json finalisation_phase(const Options& o, const WorkDir& dir, Samples finalise_ms[3],
@@ -840,14 +849,16 @@ int run(int argc, char** argv) {
     }
   }
   if (o.runs("growth")) {
-    Samples empty, full;
-    result["growth"] = growth_phase(o, dir, empty, full);
+    Samples empty, full, empty_cpu, full_cpu;
+    result["growth"] = growth_phase(o, dir, empty, full, empty_cpu, full_cpu);
     row(table, "first " + std::to_string(o.growth_lines) + " lines, empty database: µs/line",
         spread(empty, 1));
     row(table,
         std::to_string(o.growth_lines) + " lines after " + std::to_string(o.prefill_rows) +
             " stored rows: µs/line",
         spread(full, 1));
+    row(table, "CPU µs/line, empty / after " + std::to_string(o.prefill_rows) + " stored rows",
+        spread(empty_cpu, 1) + " / " + spread(full_cpu, 1));
     targets.push_back(
         {"per-line time after " + std::to_string(o.prefill_rows) + " rows / empty database",
          full.median() / empty.median(), 1.2, false, "x"});
