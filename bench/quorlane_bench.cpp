@@ -22,10 +22,12 @@
 #include <algorithm>
 #include <barrier>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -530,52 +532,127 @@ class QuoteCopier {
   std::string line_, header_, registration_;
 };
 
+// Stores `o.prefill_rows` rows: quotes built through the component on this thread, then copied
+// again and again under the next folios of the series, as if the component had built them, in
+// one transaction.
+void prefill(const Options& o, Site& site) {
+  install_thread_host_factory(site.host().factory());
+  reset_thread_state();
+  std::vector<std::string> templates;
+  {
+    QuoteBuilder builder(Shape::Record, o.lines_per_quote);
+    build_lines(builder, o.growth_lines);
+    templates = builder.folios();
+  }
+  reset_thread_state();
+  install_thread_host_factory(nullptr);
+
+  db::Database& db = site.database();
+  Clock::time_point start = Clock::now();
+  QuoteCopier copier(db);
+  const long copies_needed = o.prefill_rows / o.growth_lines - 1;
+  db.Execute("BEGIN", -1);
+  db::Rows series = db.run(
+      "SELECT Fo_Prefijo, Fo_Ultimo FROM Folio WHERE Sc_Cve_Sucursal = 'S1' AND "
+      "Fo_Tipo_Documento = 'COTIZACION'");
+  std::string prefix = series.first(0).to_text();
+  long last = static_cast<long>(series.first(1).to_double());
+  for (long c = 0; c < copies_needed; ++c) {
+    for (const std::string& from : templates) {
+      std::string number = std::to_string(++last);
+      if (number.size() < 10) number.insert(0, 10 - number.size(), '0');
+      copier.copy(from, prefix + number);
+    }
+  }
+  db.run(
+      "UPDATE Folio SET Fo_Ultimo = ? WHERE Sc_Cve_Sucursal = 'S1' AND "
+      "Fo_Tipo_Documento = 'COTIZACION'",
+      {Variant(static_cast<double>(last))});
+  db.Execute("COMMIT", -1);
+  site.checkpoint();
+  long stored = static_cast<long>(db.run("SELECT COUNT(*) FROM Cotizacion").first().to_double());
+  progress("prellenado: " + std::to_string(stored) + " filas en " +
+           std::to_string(seconds_since(start)) + " s");
+}
+
+// Whose turn it is, between two threads that must never run at once.
+class Turns {
+ public:
+  explicit Turns(int first) : turn_(first) {}
+
+  // False once the other thread has given up.
+  bool wait_for(int who) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return turn_ == who || abandoned_; });
+    return !abandoned_;
+  }
+  void pass(int next) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      turn_ = next;
+    }
+    changed_.notify_all();
+  }
+  void abandon() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      abandoned_ = true;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int turn_;
+  bool abandoned_ = false;
+};
+
+constexpr long kGrowthTurn = 100;  // lines of each database in turn
+
 json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Samples& full_us,
                   Samples& empty_cpu_us, Samples& full_cpu_us) {
   for (int r = 0; r < o.repeat; ++r) {
     progress("crecimiento, vuelta " + std::to_string(r + 1));
-    Site site(o, dir, "crecimiento");
-    site.checkpoint();
-    QuoteBuilder builder(Shape::Record, o.lines_per_quote);
-    const Timing empty = build_lines(builder, o.growth_lines);
-    builder.end_quote();
+    Site empty_site(o, dir, "vacia", nullptr, Site::FloorOnly);
+    Site stored_site(o, dir, "llena", nullptr, Site::FloorOnly);
+    prefill(o, stored_site);
+    empty_site.checkpoint();
 
-    // The stored quotes again and again under the next folios of the series, as if the
-    // component had built them, in one transaction.
-    db::Database& db = site.database();
-    Clock::time_point start = Clock::now();
-    QuoteCopier copier(db);
-    const std::vector<std::string>& templates = builder.folios();
-    const long copies_needed = o.prefill_rows / o.growth_lines;
-    db.Execute("BEGIN", -1);
-    db::Rows series = db.run(
-        "SELECT Fo_Prefijo, Fo_Ultimo FROM Folio WHERE Sc_Cve_Sucursal = 'S1' AND "
-        "Fo_Tipo_Documento = 'COTIZACION'");
-    std::string prefix = series.first(0).to_text();
-    long last = static_cast<long>(series.first(1).to_double());
-    for (long c = 0; c < copies_needed; ++c) {
-      for (const std::string& from : templates) {
-        std::string number = std::to_string(++last);
-        if (number.size() < 10) number.insert(0, 10 - number.size(), '0');
-        copier.copy(from, prefix + number);
+    // Two threads, each with the component on one of the databases, build their lines in turns
+    // of 100, so that on a busy machine both meet the same load; only one runs at a time.
+    Site* sites[2] = {&empty_site, &stored_site};
+    Timing timings[2];
+    std::string failures[2];
+    Turns turns(r % 2);  // each database goes first in every other run
+    auto build = [&](int who) {
+      try {
+        install_thread_host_factory(sites[who]->host().factory());
+        create_Cotizacion();  // start-up and the connection, before the clock runs
+        QuoteBuilder builder(Shape::Record, o.lines_per_quote);
+        for (long done = 0; done < o.growth_lines; done += kGrowthTurn) {
+          if (!turns.wait_for(who)) return;
+          const Timing t = build_lines(builder, std::min(kGrowthTurn, o.growth_lines - done));
+          timings[who].wall += t.wall;
+          timings[who].cpu += t.cpu;
+          turns.pass(1 - who);
+        }
+      } catch (const std::exception& e) {
+        failures[who] = e.what();
+        turns.abandon();
       }
-    }
-    db.run(
-        "UPDATE Folio SET Fo_Ultimo = ? WHERE Sc_Cve_Sucursal = 'S1' AND "
-        "Fo_Tipo_Documento = 'COTIZACION'",
-        {Variant(static_cast<double>(last))});
-    db.Execute("COMMIT", -1);
-    site.checkpoint();
-    long stored = static_cast<long>(db.run("SELECT COUNT(*) FROM Cotizacion").first().to_double());
-    progress("prellenado: " + std::to_string(stored) + " filas en " +
-             std::to_string(seconds_since(start)) + " s");
+    };
+    std::thread empty_thread(build, 0), stored_thread(build, 1);
+    empty_thread.join();
+    stored_thread.join();
+    for (const std::string& f : failures)
+      if (!f.empty()) give_up(f);
 
-    const Timing full = build_lines(builder, o.growth_lines);
     const double n = static_cast<double>(o.growth_lines);
-    empty_us.add(empty.wall * 1e6 / n);
-    full_us.add(full.wall * 1e6 / n);
-    empty_cpu_us.add(empty.cpu * 1e6 / n);
-    full_cpu_us.add(full.cpu * 1e6 / n);
+    empty_us.add(timings[0].wall * 1e6 / n);
+    full_us.add(timings[1].wall * 1e6 / n);
+    empty_cpu_us.add(timings[0].cpu * 1e6 / n);
+    full_cpu_us.add(timings[1].cpu * 1e6 / n);
   }
   Samples ratio, cpu_ratio;
   for (size_t i = 0; i < empty_us.values.size(); ++i) {
