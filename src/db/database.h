@@ -38,6 +38,14 @@ class Database : public Connection {
   // Fails with the database's message.
   virtual Rows run(const std::string& sql, const std::vector<Variant>& params = {}) = 0;
 
+  // Runs one of the host's own queries of catalogue tables, which the component reads and never
+  // writes. The answer may be one remembered from an earlier run of the same query with the same
+  // parameters, for as long as the backend's own rule allows (see open_sqlite); a backend without
+  // such a rule runs the query every time.
+  virtual Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params) {
+    return run(sql, params);
+  }
+
   // Rows changed by the last statement that `run` or `Execute` ran.
   virtual int64_t changes() = 0;
 
@@ -46,7 +54,10 @@ class Database : public Connection {
 };
 
 // Opens (creating when missing) a SQLite database file: WAL journal, a busy timeout of 10 s so
-// that writers of other threads and processes are waited for. Fails with the database's
+// that writers of other threads and processes are waited for. Its run_catalogue remembers
+// answers per connection: a write through any connection of this process to a table an answer
+// was read from makes every connection forget them at once, and a commit by another process
+// within 10 ms. Fails with the database's
 // message. Its Execute reads a query's rows into a MemoryRecordset (whose columns() and rows()
 // a caller may read directly): SQL NULL gives Null, integers that fit in 32 bits Int32, other
 // numbers Double, text Text. A text of a column declared DATE or DATETIME that reads as a date

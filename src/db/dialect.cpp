@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -102,6 +103,25 @@ bool holds_two_arguments(std::string_view s, size_t open) {
   return false;
 }
 
+// Whether ISNULL or DELETE occurs anywhere in `s`, in any letter case. Every rewrite starts at
+// one of the two, so a text holding neither is passed over without being parsed.
+bool mentions_keyword(std::string_view s) {
+  // For a letter that starts one of the words, the word's second letter in lower case.
+  static constexpr std::array<char, 256> kSecond = [] {
+    std::array<char, 256> second{};
+    second['I'] = second['i'] = 's';
+    second['D'] = second['d'] = 'e';
+    return second;
+  }();
+  for (size_t i = 0; i + 6 <= s.size(); ++i) {
+    const char second = kSecond[static_cast<unsigned char>(s[i])];
+    if (second == 0 || (s[i + 1] | 0x20) != second) continue;
+    if (strncasecmp(s.data() + i, "ISNULL", 6) == 0 || strncasecmp(s.data() + i, "DELETE", 6) == 0)
+      return true;
+  }
+  return false;
+}
+
 struct Edit {
   size_t pos;
   size_t length;  // of the text replaced
@@ -112,6 +132,7 @@ struct Edit {
 
 std::optional<std::string> adapted_statement(Engine engine, std::string_view sql) {
   if (engine == Engine::SqlServer) return std::nullopt;
+  if (!mentions_keyword(sql)) return std::nullopt;
   std::vector<Edit> edits;
   bool statement_start = true;
   size_t i = 0;

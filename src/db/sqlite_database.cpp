@@ -1,8 +1,16 @@
 // The embedded backend: one SQLite connection, used by one thread at a time.
 #include <sqlite3.h>
+#include <strings.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "db/database.h"
@@ -62,10 +70,143 @@ ColumnKind column_kind(sqlite3_stmt* stmt, int i) {
   return ColumnKind::Other;
 }
 
+// Waits while another connection writes, and gives up after about 10 s. A writer holds its lock
+// only for the tens of microseconds of one statement, so the first waits are that short and
+// double up to 1.28 ms; from then on each lasts 2 ms. (SQLite's own busy timeout first sleeps a
+// whole millisecond, which lets one thread's writes stall another's far longer than they take.)
+int wait_for_other_writer(void*, int count) {
+  constexpr int kDoublings = 8;     // 10 µs to 1.28 ms: 2.55 ms in all
+  constexpr int kLongWaits = 4999;  // 2 ms each
+  if (count >= kDoublings + kLongWaits) return 0;
+  std::this_thread::sleep_for(count < kDoublings ? std::chrono::microseconds(10 << count)
+                                                 : std::chrono::microseconds(2000));
+  return 1;
+}
+
 bool only_blanks(const char* text) {
   for (; *text != '\0'; ++text)
     if (!std::isspace(static_cast<unsigned char>(*text)) && *text != ';') return false;
   return true;
+}
+
+// ---------------------------------------------------------------- catalogue answers
+
+// How long an answer to a catalogue query may be given from memory without asking whether a
+// connection of another process has committed anything since.
+constexpr auto kOutsideWritesCheck = std::chrono::milliseconds(10);
+constexpr size_t kAnswerLimit = 4096;
+
+// What the connections of this process to one database file share, so that an answer one of
+// them remembers is forgotten as soon as any of them writes a table it was read from.
+struct SharedFile {
+  std::mutex mutex;
+  std::vector<std::string> catalogue_tables;  // tables remembered answers were read from
+  std::atomic<uint64_t> writes{0};            // commits that wrote one of them
+};
+
+std::shared_ptr<SharedFile> shared_file(sqlite3* db) {
+  const char* name = sqlite3_db_filename(db, "main");
+  if (name == nullptr || *name == '\0') return std::make_shared<SharedFile>();  // in memory
+  static std::mutex registry_mutex;
+  static std::map<std::string, std::weak_ptr<SharedFile>> registry;
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  std::erase_if(registry, [](const auto& entry) { return entry.second.expired(); });
+  std::weak_ptr<SharedFile>& slot = registry[name];
+  std::shared_ptr<SharedFile> file = slot.lock();
+  if (!file) {
+    file = std::make_shared<SharedFile>();
+    slot = file;
+  }
+  return file;
+}
+
+bool contains_table(const std::vector<std::string>& tables, const char* table) {
+  return std::any_of(tables.begin(), tables.end(),
+                     [&](const std::string& t) { return strcasecmp(t.c_str(), table) == 0; });
+}
+
+void add_table(std::vector<std::string>& tables, const char* table) {
+  if (table != nullptr && !contains_table(tables, table)) tables.emplace_back(table);
+}
+
+// The tables a statement reads and writes, as SQLite reports them while preparing it.
+struct Touched {
+  std::vector<std::string> reads, writes;
+  bool schema = false;  // creates, drops or alters a table or view, or attaches a database
+  void clear() {
+    reads.clear();
+    writes.clear();
+    schema = false;
+  }
+};
+
+int note_access(void* touched, int action, const char* a1, const char*, const char*, const char*) {
+  Touched& t = *static_cast<Touched*>(touched);
+  switch (action) {
+    case SQLITE_READ:
+      add_table(t.reads, a1);
+      break;
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+      add_table(t.writes, a1);
+      break;
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TEMP_TABLE:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_CREATE_TEMP_VIEW:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_TEMP_TRIGGER:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TEMP_TABLE:
+    case SQLITE_DROP_VIEW:
+    case SQLITE_DROP_TEMP_VIEW:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_TEMP_TRIGGER:
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+      t.schema = true;
+      break;
+    default:
+      break;
+  }
+  return SQLITE_OK;
+}
+
+// The parameters of a query, appended to its text to make the key of its answer.
+bool append_key(std::string& key, const Variant& value) {
+  key += '\0';
+  key += static_cast<char>(value.kind());
+  switch (value.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null:
+      return true;
+    case Variant::Kind::Boolean:
+      key += value.raw_bool() ? '1' : '0';
+      return true;
+    case Variant::Kind::Int16:
+    case Variant::Kind::Int32: {
+      int32_t i = value.raw_int();
+      key.append(reinterpret_cast<const char*>(&i), sizeof i);
+      return true;
+    }
+    case Variant::Kind::Double:
+    case Variant::Kind::Date: {
+      double d = value.raw_double();
+      key.append(reinterpret_cast<const char*>(&d), sizeof d);
+      return true;
+    }
+    case Variant::Kind::Text: {
+      const std::string& text = value.raw_text();
+      uint64_t size = text.size();
+      key.append(reinterpret_cast<const char*>(&size), sizeof size);
+      key += text;
+      return true;
+    }
+    default:
+      return false;  // no SQL value: the query fails when it runs
+  }
 }
 
 class Statement {
@@ -84,9 +225,11 @@ class Statement {
 
 class SqliteDatabase final : public Database {
  public:
-  explicit SqliteDatabase(sqlite3* db) : db_(db) {}
+  explicit SqliteDatabase(sqlite3* db) : db_(db), shared_(shared_file(db)) {
+    sqlite3_set_authorizer(db_, note_access, &touched_);
+  }
   ~SqliteDatabase() override {
-    for (auto& entry : cache_) sqlite3_finalize(entry.second);
+    for (auto& entry : cache_) sqlite3_finalize(entry.second.stmt);
     sqlite3_close_v2(db_);
   }
 
@@ -98,6 +241,7 @@ class SqliteDatabase final : public Database {
     const std::string& text = adapted ? *adapted : sql;
     Statement stmt;
     const char* tail = nullptr;
+    touched_.clear();
     int rc =
         sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size() + 1), stmt.out(), &tail);
     if (rc != SQLITE_OK) throw sqlite_failure(db_, rc);
@@ -108,22 +252,38 @@ class SqliteDatabase final : public Database {
       if (next.get() != nullptr) throw Failure(kOneStatementOnly);
     }
     if (stmt.get() == nullptr) return std::make_shared<MemoryRecordset>();  // only comments
-    Rows rows = read_rows(stmt.get());
+    Rows rows = executed(stmt.get(), touched_);
     return std::make_shared<MemoryRecordset>(std::move(rows.columns), std::move(rows.values));
   }
 
   Rows run(const std::string& sql, const std::vector<Variant>& params) override {
     refuse_nul(sql);
-    sqlite3_stmt* stmt = cached(sql);
-    struct Reset {
-      sqlite3_stmt* s;
-      ~Reset() {
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
-      }
-    } reset{stmt};
-    for (size_t i = 0; i < params.size(); ++i) bind(stmt, static_cast<int>(i + 1), params[i]);
-    return read_rows(stmt);
+    return run(prepared(sql), params);
+  }
+
+  Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params) override {
+    forget_answers_if_outdated();
+    std::string& key = key_buffer_;
+    key.assign(sql);
+    for (const Variant& p : params)
+      if (!append_key(key, p)) return run(sql, params);
+    if (auto found = answers_.find(key); found != answers_.end()) return found->second;
+
+    Prepared& query = prepared(sql);
+    if (!query.catalogue) {
+      // From now on a write of these tables by any connection of this process makes every
+      // connection forget its answers.
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      for (const std::string& table : query.touched.reads)
+        add_table(shared_->catalogue_tables, table.c_str());
+      query.catalogue = true;
+    }
+    Rows rows = run(query, params);
+    if (shared_->writes.load() == seen_writes_) {
+      if (answers_.size() >= kAnswerLimit) answers_.clear();
+      answers_.emplace(key, rows);
+    }
+    return rows;
   }
 
   int64_t changes() override { return sqlite3_changes64(db_); }
@@ -135,6 +295,80 @@ class SqliteDatabase final : public Database {
   }
 
  private:
+  // A host statement prepared once, with the tables it touches.
+  struct Prepared {
+    sqlite3_stmt* stmt = nullptr;
+    Touched touched;
+    bool catalogue = false;  // its answers are remembered
+  };
+
+  Rows run(Prepared& query, const std::vector<Variant>& params) {
+    sqlite3_stmt* stmt = query.stmt;
+    struct Reset {
+      sqlite3_stmt* s;
+      ~Reset() {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+      }
+    } reset{stmt};
+    for (size_t i = 0; i < params.size(); ++i) bind(stmt, static_cast<int>(i + 1), params[i]);
+    return executed(stmt, query.touched);
+  }
+
+  // Runs the statement and then accounts for what it wrote, even when it failed half-way.
+  Rows executed(sqlite3_stmt* stmt, const Touched& touched) {
+    Rows rows;
+    try {
+      rows = read_rows(stmt);
+    } catch (...) {
+      after_statement(touched);
+      throw;
+    }
+    after_statement(touched);
+    return rows;
+  }
+
+  // A statement that wrote a table remembered answers were read from makes this connection
+  // forget its answers at once, and every connection of the process once the write is committed.
+  void after_statement(const Touched& touched) {
+    if (touched.schema || writes_catalogue(touched.writes)) {
+      answers_.clear();
+      uncommitted_catalogue_write_ = true;
+    }
+    if (uncommitted_catalogue_write_ && sqlite3_get_autocommit(db_) != 0) {
+      uncommitted_catalogue_write_ = false;
+      shared_->writes.fetch_add(1);
+    }
+  }
+
+  bool writes_catalogue(const std::vector<std::string>& writes) {
+    if (writes.empty()) return false;
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return std::any_of(writes.begin(), writes.end(), [&](const std::string& table) {
+      return contains_table(shared_->catalogue_tables, table.c_str());
+    });
+  }
+
+  // Forgets the remembered answers when a connection of this process has written a table they
+  // were read from, or when a connection of another process has committed anything since the
+  // last look, taken at most kOutsideWritesCheck ago.
+  void forget_answers_if_outdated() {
+    const uint64_t writes = shared_->writes.load();
+    bool outdated = writes != seen_writes_;
+    const auto now = std::chrono::steady_clock::now();
+    if (!outdated && now - checked_at_ >= kOutsideWritesCheck) {
+      // Counts the commits of other connections seen by this one; its own are not counted.
+      const Variant version = run("PRAGMA data_version", {}).first();
+      outdated = !(version == data_version_);
+      data_version_ = version;
+      checked_at_ = now;
+    }
+    if (outdated) {
+      answers_.clear();
+      seen_writes_ = writes;
+    }
+  }
+
   // Steps the statement to its end, keeping the rows it gives.
   Rows read_rows(sqlite3_stmt* stmt) {
     Rows rows;
@@ -157,21 +391,22 @@ class SqliteDatabase final : public Database {
     return rows;
   }
 
-  sqlite3_stmt* cached(const std::string& sql) {
+  Prepared& prepared(const std::string& sql) {
     auto found = cache_.find(sql);
     if (found != cache_.end()) return found->second;
     // The host's statements are few; a cache grown past any sensible size starts again.
     if (cache_.size() >= kCacheLimit) {
-      for (auto& entry : cache_) sqlite3_finalize(entry.second);
+      for (auto& entry : cache_) sqlite3_finalize(entry.second.stmt);
       cache_.clear();
     }
-    sqlite3_stmt* stmt = nullptr;
+    Prepared query;
+    touched_.clear();
     int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size() + 1),
-                                SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+                                SQLITE_PREPARE_PERSISTENT, &query.stmt, nullptr);
     if (rc != SQLITE_OK) throw sqlite_failure(db_, rc);
-    if (stmt == nullptr) throw Failure(kOneStatementOnly);
-    cache_.emplace(sql, stmt);
-    return stmt;
+    if (query.stmt == nullptr) throw Failure(kOneStatementOnly);
+    query.touched = touched_;
+    return cache_.emplace(sql, std::move(query)).first->second;
   }
 
   void bind(sqlite3_stmt* stmt, int index, const Variant& value) {
@@ -212,7 +447,16 @@ class SqliteDatabase final : public Database {
 
   static constexpr size_t kCacheLimit = 256;
   sqlite3* db_;
-  std::unordered_map<std::string, sqlite3_stmt*> cache_;
+  std::unordered_map<std::string, Prepared> cache_;
+  Touched touched_;  // filled by note_access while a statement is prepared
+
+  std::shared_ptr<SharedFile> shared_;
+  std::unordered_map<std::string, Rows> answers_;  // by query text and parameters
+  std::string key_buffer_;
+  uint64_t seen_writes_ = 0;
+  bool uncommitted_catalogue_write_ = false;
+  Variant data_version_;
+  std::chrono::steady_clock::time_point checked_at_{};
 };
 
 }  // namespace
@@ -223,8 +467,15 @@ Variant Rows::first(size_t index) const {
 }
 
 std::shared_ptr<Database> open_sqlite(const std::string& path) {
+  // SQLite's memory statistics make every allocation of every connection take one lock of the
+  // process, so that threads building quotes at once wait on each other; nothing reads them.
+  // (This has to come before SQLite's first use in the process, and is ignored after it.)
+  static std::once_flag configured;
+  std::call_once(configured, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  // One connection serves one thread at a time, so SQLite's own locking of it is not needed.
+  int rc = sqlite3_open_v2(
+      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     Failure failure = sqlite_failure(db, rc);
     sqlite3_close_v2(db);
@@ -233,7 +484,7 @@ std::shared_ptr<Database> open_sqlite(const std::string& path) {
   auto database = std::make_shared<SqliteDatabase>(db);
   // Writers of other threads and processes are waited for; WAL lets readers go on meanwhile.
   // NORMAL synchronisation is safe in WAL mode and spares a disk flush per commit.
-  sqlite3_busy_timeout(db, 10000);
+  sqlite3_busy_handler(db, wait_for_other_writer, nullptr);
   for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"}) {
     rc = sqlite3_exec(db, pragma, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw sqlite_failure(db, rc);

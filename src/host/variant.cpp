@@ -1,6 +1,7 @@
 #include "quorlane/variant.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -67,9 +68,13 @@ std::string general_number(double value) {
   if (value == 0) return "0";  // also for -0
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+  // The text of printf's "%.15G", without the cost of printf: to_chars writes the same digits
+  // (it is defined as printf with that precision) with a small "e" for the exponent.
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15G", value);
-  return buf;
+  char* end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15).ptr;
+  for (char* c = buf; c != end; ++c)
+    if (*c == 'e') *c = 'E';
+  return std::string(buf, end);
 }
 
 }  // namespace

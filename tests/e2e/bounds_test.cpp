@@ -171,7 +171,7 @@ TEST_P(Bounds, TheLineAfterLine32767OverflowsAndTakesTheErrorExit) {
   const Variant folio(client.folio());
 
   // Close to the limit without adding 32,000 lines.
-  CotizacionTestAccess::partida(client.q()) = 32765;
+  CotizacionTestAccess::m_Partida(client.q()) = 32765;
   ASSERT_TRUE(client.add()) << client.q().get_Error();
   EXPECT_EQ(client.line_text(D::Ct_ID), "32766");
   ASSERT_TRUE(client.add()) << client.q().get_Error();
@@ -180,7 +180,7 @@ TEST_P(Bounds, TheLineAfterLine32767OverflowsAndTakesTheErrorExit) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     EXPECT_FALSE(client.add());
     EXPECT_EQ(client.q().get_Error(), overflow_error(object));
-    EXPECT_EQ(CotizacionTestAccess::partida(client.q()), 32767);
+    EXPECT_EQ(CotizacionTestAccess::m_Partida(client.q()), 32767);
   }
   db::Rows ids = run("SELECT Ct_ID FROM Cotizacion WHERE Ct_Folio = ? ORDER BY Ct_ID", {folio});
   ASSERT_EQ(ids.values.size(), 3u);

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 
 #include "db/database.h"
@@ -48,6 +49,19 @@ bool is_plain_identifier(const std::string& name) {
     if (!letter && !(i > 0 && c >= '0' && c <= '9')) return false;
   }
   return true;
+}
+
+// The tables the component only reads: the host may answer their queries from memory
+// (Database::run_catalogue). The component's own tables and the host's registers are read anew.
+bool is_catalogue(const std::string& table) {
+  static const char* const kCatalogues[] = {
+      "Parametro",         "Sucursal",       "Almacen",         "Moneda",
+      "Vendedor",          "Cliente",        "Condicion_Venta", "Unidad",
+      "Producto",          "Producto_Talla", "Producto_Color",  "Producto_Talla_Color",
+      "Unidad_Conversion", "Costo",          "Promocion"};
+  for (const char* catalogue : kCatalogues)
+    if (strcasecmp(table.c_str(), catalogue) == 0) return true;
+  return false;
 }
 
 void require_identifier(const std::string& name) {
@@ -115,6 +129,15 @@ std::string one_line(const std::string& text) {
 Date current_date_time(StandardHost& host) {
   if (std::optional<Date> clock = host.settings().clock) return *clock;
   std::shared_ptr<db::Database> database = host.database();
+  if (database->engine() == db::Engine::SQLite) {
+    // The embedded database runs in this process: its clock is this machine's, read without a
+    // statement.
+    time_t now = std::time(nullptr);
+    tm local{};
+    if (localtime_r(&now, &local) == nullptr) throw Failure(kTypeMismatch);
+    return make_date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                     local.tm_min, local.tm_sec);
+  }
   std::string text = database->run(current_date_time_query(database->engine())).first().to_text();
   Date now;
   if (!parse_date(text, now)) throw Failure(kTypeMismatch);
@@ -138,7 +161,7 @@ class SqlSistema final : public cSistema {
 
   Variant Obtener_Parametro(const std::string& key, int32_t, const std::string& type,
                             const std::string& default_value) override {
-    db::Rows rows = host_->database()->run(
+    db::Rows rows = host_->database()->run_catalogue(
         "SELECT Pa_Valor FROM Parametro WHERE Pa_Cve_Parametro = ?", {Variant(key)});
     if (rows.empty()) return typed_parameter(default_value, type);
     Variant stored = rows.first();
@@ -196,7 +219,9 @@ class SqlDatos final : public cDatos {
         params.emplace_back(excluded_status);
       }
       std::shared_ptr<db::Database> database = host_->database();
-      db::Rows rows = database->run(first_row_query(database->engine(), sql), params);
+      const std::string query = first_row_query(database->engine(), sql);
+      db::Rows rows = is_catalogue(table) ? database->run_catalogue(query, params)
+                                          : database->run(query, params);
       if (rows.empty()) return std::string();
       return field_text(rows.first(), rows.kinds.front());
     });
@@ -250,7 +275,7 @@ class SqlDatos final : public cDatos {
                            const std::string& to) override {
     return noted([&] {
       if (from == to) return 1.0;
-      db::Rows rows = host_->database()->run(
+      db::Rows rows = host_->database()->run_catalogue(
           "SELECT Pr_Cve_Producto, Un_Cve_Unidad_Origen, Uc_Factor FROM Unidad_Conversion "
           "WHERE Pr_Cve_Producto IN (?, '') AND ((Un_Cve_Unidad_Origen = ? AND "
           "Un_Cve_Unidad_Destino = ?) OR (Un_Cve_Unidad_Origen = ? AND Un_Cve_Unidad_Destino = ?))",
@@ -278,10 +303,11 @@ class SqlDatos final : public cDatos {
 
   bool Unidad_Permite_Fracciones(const std::string& unit) override {
     return noted([&] {
-      Variant value = host_->database()
-                          ->run("SELECT Un_Permite_Fracciones FROM Unidad WHERE Un_Cve_Unidad = ?",
-                                {Variant(unit)})
-                          .first();
+      Variant value =
+          host_->database()
+              ->run_catalogue("SELECT Un_Permite_Fracciones FROM Unidad WHERE Un_Cve_Unidad = ?",
+                              {Variant(unit)})
+              .first();
       if (is_yes(value)) return true;
       last_error_ = "La unidad: " + unit + ", no permite fracciones";
       return false;
@@ -373,7 +399,8 @@ class SqlDatos final : public cDatos {
               const std::string& missing) {
     return noted([&] {
       std::shared_ptr<db::Database> database = host_->database();
-      if (!database->run(first_row_query(database->engine(), sql), params).empty()) return true;
+      if (!database->run_catalogue(first_row_query(database->engine(), sql), params).empty())
+        return true;
       last_error_ = missing;
       return false;
     });
@@ -412,25 +439,25 @@ class SqlInventario final : public cInventario {
         branch, warehouse);
   }
 
-  // The cost of the exact size and colour, else the product's cost without size and colour.
+  // The cost of the exact size and colour, else the product's cost without size and colour:
+  // both rows asked for at once, the exact one first.
   double Obtener_Costo(const std::string& branch, const std::string& warehouse,
                        const std::string& product, const std::string& size,
                        const std::string& colour, double, const std::string&) override {
-    std::shared_ptr<db::Database> database = host_->database();
-    const std::string sql =
+    db::Rows rows = host_->database()->run_catalogue(
         "SELECT Co_Costo FROM Costo WHERE Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ? AND "
-        "Pr_Cve_Producto = ? AND Tl_Cve_Talla = ? AND Cl_Cve_Color = ?";
-    db::Rows exact = database->run(sql, {Variant(branch), Variant(warehouse), Variant(product),
-                                         Variant(size), Variant(colour)});
-    if (!exact.empty()) return number_or_zero(exact.first());
-    db::Rows general = database->run(
-        sql, {Variant(branch), Variant(warehouse), Variant(product), Variant(""), Variant("")});
-    return number_or_zero(general.first());
+        "Pr_Cve_Producto = ? AND ((Tl_Cve_Talla = ? AND Cl_Cve_Color = ?) OR "
+        "(Tl_Cve_Talla = '' AND Cl_Cve_Color = '')) "
+        "ORDER BY CASE WHEN Tl_Cve_Talla = ? AND Cl_Cve_Color = ? THEN 0 ELSE 1 END LIMIT 1",
+        {Variant(branch), Variant(warehouse), Variant(product), Variant(size), Variant(colour),
+         Variant(size), Variant(colour)});
+    return number_or_zero(rows.first());
   }
 
  private:
   bool warehouse_flag(const char* sql, const std::string& branch, const std::string& warehouse) {
-    return is_yes(host_->database()->run(sql, {Variant(branch), Variant(warehouse)}).first());
+    return is_yes(
+        host_->database()->run_catalogue(sql, {Variant(branch), Variant(warehouse)}).first());
   }
 
   std::shared_ptr<StandardHost> host_;
@@ -444,17 +471,13 @@ class SqlImpuestos final : public cImpuestos {
 
   double Factor_Impuesto(const std::string&, const std::string& customer,
                          const std::string& product) override {
-    std::shared_ptr<db::Database> database = host_->database();
-    Variant exempt = database
-                         ->run("SELECT Cl_Exento_Impuesto FROM Cliente WHERE Cl_Cve_Cliente = ?",
-                               {Variant(customer)})
-                         .first();
-    if (is_yes(exempt)) return 0;
-    return number_or_zero(
-        database
-            ->run("SELECT Pr_Impuesto_Factor FROM Producto WHERE Pr_Cve_Producto = ?",
-                  {Variant(product)})
-            .first());
+    // The customer's exemption and the product's factor in one statement.
+    db::Rows rows = host_->database()->run_catalogue(
+        "SELECT (SELECT Cl_Exento_Impuesto FROM Cliente WHERE Cl_Cve_Cliente = ?), "
+        "(SELECT Pr_Impuesto_Factor FROM Producto WHERE Pr_Cve_Producto = ?)",
+        {Variant(customer), Variant(product)});
+    if (is_yes(rows.first(0))) return 0;
+    return number_or_zero(rows.first(1));
   }
 
  private:
@@ -474,7 +497,7 @@ class SqlPromociones final : public cPromociones {
                                double quantity, const std::string& unit) override {
     const std::string day = date_only_text(date);
     std::shared_ptr<db::Database> database = host_->database();
-    db::Rows rows = database->run(
+    db::Rows rows = database->run_catalogue(
         first_row_query(
             database->engine(),
             "SELECT Pm_Folio, Pm_Descripcion, Pm_Cantidad_Minima, Pm_Producto_Regalo, "
