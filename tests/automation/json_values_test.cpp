@@ -79,8 +79,10 @@ TEST(JsonRecords, UnknownKeysAndWrongKindsAreNamed) {
       {R"({"Cliente":{"Cl_Dias_Credito":40000}})",
        "field \"Cliente.Cl_Dias_Credito\" must be a whole number from -32768 to 32767"},
       {R"({"Sucursal":"S1"})", "field \"Sucursal\" must be a JSON object (a tCtSucursal record)"}};
-  for (const auto& [json, error] : headers)
-    EXPECT_EQ(request_error_of([&] { record_from_json<tCtEncabezado>(Json::parse(json)); }), error);
+  for (const auto& [json, error] : headers) {
+    const std::string text = json;  // lambdas may not capture bindings (clang 14)
+    EXPECT_EQ(request_error_of([&] { record_from_json<tCtEncabezado>(Json::parse(text)); }), error);
+  }
   EXPECT_EQ(
       request_error_of([] { record_from_json<tCtDetalle>(Json::parse(R"({"Ct_UserDef":{}})")); }),
       "field \"Ct_UserDef\" (UserDef, kept verbatim) must be a string");
@@ -98,9 +100,11 @@ TEST(JsonVariants, EachKindTakesOnlyItsOwnJsonAndIsWrittenBack) {
       {ValueKind::Number, Json("2"), "the value of Folio must be a number"},
       {ValueKind::Any, Json::array(),
        "the value of Folio must be a string, a number, true, false or null"}};
-  for (const auto& [kind, json, error] : refused)
-    EXPECT_EQ(request_error_of([&] { variant_from_json(kind, json, "the value of Folio"); }),
-              error);
+  for (const auto& [kind, json, error] : refused) {
+    const ValueKind k = kind;  // lambdas may not capture bindings (clang 14)
+    const Json& j = json;
+    EXPECT_EQ(request_error_of([&] { variant_from_json(k, j, "the value of Folio"); }), error);
+  }
 
   Variant promo = variant_from_json(ValueKind::Promocion,
                                     Json::parse(R"({"Pr_Cve_Producto":"P2","Cantidad":3})"), "p");

@@ -102,8 +102,10 @@ TEST_P(StandardHostTest, ParametersReadTheStoredValueByTypeOrTheDefault) {
       {"TEXTO", "N", "No coinciden los tipos"},
       {"RARO", "B", "No coinciden los tipos"},
       {"TEXTO", "X", "Tipo de parámetro no válido: X"}};
-  for (const auto& [name, type, text] : failures)
-    EXPECT_EQ(failure_of([&] { sistema->Obtener_Parametro(name, 0, type, "1"); }), text) << name;
+  for (const auto& [name, type, text] : failures) {
+    const std::string key = name, letter = type;  // lambdas may not capture bindings (clang 14)
+    EXPECT_EQ(failure_of([&] { sistema->Obtener_Parametro(key, 0, letter, "1"); }), text) << key;
+  }
 }
 
 TEST_P(StandardHostTest, FieldLookupByOneOrTwoKeysSkipsTheExcludedStatusAndGivesText) {
