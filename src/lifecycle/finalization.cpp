@@ -103,20 +103,12 @@ constexpr Piece kTotalsUpdate[] = {
 
 void build_statement(std::string& sql, std::span<const Piece> pieces, const Totals& t,
                      const std::string& folio) {
-  sql.clear();
-  for (const Piece& piece : pieces) {
-    switch (piece.kind) {
-      case Piece::Text:
-        sql += piece.text;
-        break;
-      case Piece::Amount:
-        append_plain_number(sql, t.*piece.amount);
-        break;
-      case Piece::Folio:
-        append_quoted_value(sql, folio);
-        break;
-    }
-  }
+  assemble_statement(sql, pieces, [&](const Piece& piece) {
+    if (piece.kind == Piece::Amount)
+      append_plain_number(sql, t.*piece.amount);
+    else
+      append_quoted_value(sql, folio);
+  });
 }
 
 // Floating-point arithmetic that leaves the finite range is an overflow.
