@@ -352,6 +352,18 @@ const MemberInfo* find_member(int object_class, const std::string& name, InvokeK
     if (m.kind == kind && strcasecmp(m.name, name.c_str()) == 0) return &m;
   return nullptr;
 }
+
+// The member that a let request (a value) or a set request (an object) assigns. A member that
+// takes the other is refused with the request to use instead.
+const MemberInfo& assigned_member(int object_class, const std::string& name, bool object) {
+  const InvokeKind kind = object ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut;
+  const InvokeKind other = object ? InvokeKind::PropertyPut : InvokeKind::PropertyPutRef;
+  if (const MemberInfo* info = find_member(object_class, name, kind)) return *info;
+  if (find_member(object_class, name, other))
+    throw RequestError(name + (object ? " takes a value: use a let request"
+                                      : " takes an object: use a set request"));
+  throw RequestError(name + " of " + class_name(object_class) + " cannot be assigned");
+}
 }  // namespace
 
 // The thread's start-up runs again before the first use after a host change, so that objects
@@ -414,14 +426,8 @@ Json ScriptRunner::op_let(const Json& request) {
   const std::string member = text_key(request, "member");
   if (!request.contains("value")) throw RequestError("a let request needs \"value\"");
   int32_t id = member_id(target, member);
-  int cls = static_cast<int>(target.object_class);
-  const MemberInfo* info = find_member(cls, member, InvokeKind::PropertyPut);
-  if (!info) {
-    if (find_member(cls, member, InvokeKind::PropertyPutRef))
-      throw RequestError(member + " takes an object: use a set request");
-    throw RequestError(member + " of " + class_name(cls) + " cannot be assigned");
-  }
-  Variant value = variant_from_json(info->value, request["value"], "the value of " + member);
+  const MemberInfo& info = assigned_member(static_cast<int>(target.object_class), member, false);
+  Variant value = variant_from_json(info.value, request["value"], "the value of " + member);
   invoke(target, member, id, InvokeKind::PropertyPut, {std::move(value)});
   return ok_answer();
 }
@@ -433,12 +439,7 @@ Json ScriptRunner::op_set(const Json& request) {
   auto it = request.find("object");
   if (it == request.end()) throw RequestError("a set request needs \"object\"");
   int32_t id = member_id(target, member);
-  int cls = static_cast<int>(target.object_class);
-  if (!find_member(cls, member, InvokeKind::PropertyPutRef)) {
-    if (find_member(cls, member, InvokeKind::PropertyPut))
-      throw RequestError(member + " takes a value: use a let request");
-    throw RequestError(member + " of " + class_name(cls) + " cannot be assigned");
-  }
+  assigned_member(static_cast<int>(target.object_class), member, true);
   Variant value{static_cast<IDispatch*>(nullptr)};
   if (!it->is_null()) {
     if (!it->is_string()) throw RequestError("\"object\" must name an object (or be null)");

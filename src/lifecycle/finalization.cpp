@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "frame/error_convention.h"
 #include "frame/publico.h"
@@ -51,21 +52,6 @@ constexpr const char* kNoData = "La cotización es incorrecta, no hay datos";
 constexpr const char* kHistoryDescription = "Registro de cotización";
 constexpr const char* kDocumentTag = "COTIZACION";
 
-// The sums of the folio's line rows; one row even for a folio without lines.
-void build_totals_query(std::string& sql, const std::string& folio) {
-  sql.clear();
-  sql += "SELECT ";
-  sql += "   ISNULL(SUM(Ct_Precio_Lista_Importe),0) as Ct_Precio_Lista_Importe, ";
-  sql += "   ISNULL(SUM(Ct_Descuento_Importe),0) as Ct_Descuento_Importe,";
-  sql += "   ISNULL(SUM(Ct_Impuesto_Importe),0) as Ct_Impuesto_Importe,";
-  sql += "   ISNULL(SUM(Ct_Precio_Descontado_Importe),0) as Ct_Precio_Descontado_Importe, ";
-  sql += "   ISNULL(SUM(Ct_Descuento_Global_Importe),0) as Ct_Descuento_Global_Importe ";
-  sql += "FROM Cotizacion ";
-  sql += "WHERE Ct_Folio = '";
-  append_quoted_value(sql, folio);
-  sql += "' ";
-}
-
 std::string no_rows_message(const std::string& folio) {
   return "La cotización:" + folio + " es incorrecta, no hay registros ";
 }
@@ -79,32 +65,50 @@ struct Totals {
   double N = 0;   // net amount
 };
 
+// A piece of a totals statement: fixed text, one of the totals as a plain number, or the folio.
+struct Piece {
+  enum Kind { Text, Amount, Folio };
+  Kind kind;
+  const char* text = "";
+  double Totals::*amount = nullptr;
+};
+constexpr Piece txt(const char* s) { return {Piece::Text, s}; }
+constexpr Piece amount(double Totals::*total) { return {Piece::Amount, "", total}; }
+constexpr Piece kFolio{Piece::Folio};
+
+// clang-format off
+// The sums of the folio's line rows; one row even for a folio without lines.
+constexpr Piece kTotalsQuery[] = {
+    txt("SELECT "),
+    txt("   ISNULL(SUM(Ct_Precio_Lista_Importe),0) as Ct_Precio_Lista_Importe, "),
+    txt("   ISNULL(SUM(Ct_Descuento_Importe),0) as Ct_Descuento_Importe,"),
+    txt("   ISNULL(SUM(Ct_Impuesto_Importe),0) as Ct_Impuesto_Importe,"),
+    txt("   ISNULL(SUM(Ct_Precio_Descontado_Importe),0) as Ct_Precio_Descontado_Importe, "),
+    txt("   ISNULL(SUM(Ct_Descuento_Global_Importe),0) as Ct_Descuento_Global_Importe "),
+    txt("FROM Cotizacion "),
+    txt("WHERE Ct_Folio = '"), kFolio, txt("' ")};
+
 // The header's six amounts: the first four as summed, the tax and the net amount rounded.
-void build_totals_update(std::string& sql, const Totals& t, const std::string& folio) {
-  sql.clear();
-  sql += "UPDATE Cotizacion_Encabezado SET ";
-  sql += "   Ct_Descuento_Global_Importe = ";
-  append_plain_number(sql, t.G);
-  sql += ",";
-  sql += "   Ct_Precio_Lista_Importe = ";
-  append_plain_number(sql, t.L);
-  sql += ",";
-  sql += "   Ct_Descuento_Importe = ";
-  append_plain_number(sql, t.Ds);
-  sql += ",";
-  sql += "   Ct_Precio_Descontado_Importe = ";
-  append_plain_number(sql, t.D);
-  sql += ",";
-  sql += "   Ct_Impuesto_Importe = ";
-  append_plain_number(sql, t.T);
-  sql += ",";
-  sql += "   Ct_Precio_Neto_Importe = ";
-  append_plain_number(sql, t.N);
-  sql += " ";
-  sql += "WHERE ";
-  sql += "   Ct_Folio = '";
-  append_quoted_value(sql, folio);
-  sql += "' ";
+constexpr Piece kTotalsUpdate[] = {
+    txt("UPDATE Cotizacion_Encabezado SET "),
+    txt("   Ct_Descuento_Global_Importe = "), amount(&Totals::G), txt(","),
+    txt("   Ct_Precio_Lista_Importe = "), amount(&Totals::L), txt(","),
+    txt("   Ct_Descuento_Importe = "), amount(&Totals::Ds), txt(","),
+    txt("   Ct_Precio_Descontado_Importe = "), amount(&Totals::D), txt(","),
+    txt("   Ct_Impuesto_Importe = "), amount(&Totals::T), txt(","),
+    txt("   Ct_Precio_Neto_Importe = "), amount(&Totals::N), txt(" "),
+    txt("WHERE "),
+    txt("   Ct_Folio = '"), kFolio, txt("' ")};
+// clang-format on
+
+void build_statement(std::string& sql, std::span<const Piece> pieces, const Totals& t,
+                     const std::string& folio) {
+  assemble_statement(sql, pieces, [&](const Piece& piece) {
+    if (piece.kind == Piece::Amount)
+      append_plain_number(sql, t.*piece.amount);
+    else
+      append_quoted_value(sql, folio);
+  });
 }
 
 // Floating-point arithmetic that leaves the finite range is an overflow.
@@ -126,7 +130,7 @@ bool Cotizacion::Finalizar_Cotizacion(std::string& Ct_Folio) {
   }
   return with_error_exit(Routine::Finalizar_Cotizacion, m_Error, [&] {
     Publico& p = publico();
-    build_totals_query(p.gSQL, Ct_Folio);
+    build_statement(p.gSQL, kTotalsQuery, Totals{}, Ct_Folio);
     std::shared_ptr<Recordset> rs = p.gSistema->Conexion()->Execute(p.gSQL, -1);
     if (rs->Eof()) {
       m_Error = with_source_line(Routine::Finalizar_Cotizacion, no_rows_message(Ct_Folio));
@@ -145,7 +149,7 @@ bool Cotizacion::Finalizar_Cotizacion(std::string& Ct_Folio) {
     t.N = checked(B + t.T);
 
     // Whether the header row exists is not looked at: without one nothing changes.
-    build_totals_update(p.gSQL, t, Ct_Folio);
+    build_statement(p.gSQL, kTotalsUpdate, t, Ct_Folio);
     p.gSistema->Conexion()->Execute(p.gSQL, -1);
     rs->Close();
 

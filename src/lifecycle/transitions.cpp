@@ -137,11 +137,9 @@ void build_status_query(std::string& sql, const std::string& folio) {
 // The operator is asked anew for each column that receives it.
 void build_statement(std::string& sql, std::span<const Piece> pieces, const Transition& t,
                      const std::string& folio, const std::string& timestamp) {
-  sql.clear();
-  for (const Piece& piece : pieces) {
+  assemble_statement(sql, pieces, [&](const Piece& piece) {
     switch (piece.kind) {
       case Piece::Text:
-        sql += piece.text;
         break;
       case Piece::NewStatus:
         sql += t.new_status;
@@ -156,7 +154,7 @@ void build_statement(std::string& sql, std::span<const Piece> pieces, const Tran
         append_quoted_value(sql, folio);
         break;
     }
-  }
+  });
 }
 
 // A status missing from the row (Null) is no code at all: neither open nor cancelled, and it

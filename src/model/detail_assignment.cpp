@@ -42,21 +42,28 @@ struct LineContext {
   cImpuestos& m_Impuestos;
 };
 
+// The amounts of the calculation after the quantity, in its order, each with the part of the
+// quote it lives in: the line, or the header for the global discount.
+#define QL_PRICED_AMOUNTS(X)         \
+  X(D, Ct_Precio_Lista)              \
+  X(D, Ct_Precio_Lista_Importe)      \
+  X(D, Ct_Descuento_Factor)          \
+  X(D, Ct_Descuento_Importe)         \
+  X(D, Ct_Precio_Descontado)         \
+  X(D, Ct_Precio_Descontado_Importe) \
+  X(H, Ct_Descuento_Global_Factor)   \
+  X(H, Ct_Descuento_Global_Importe)  \
+  X(D, Ct_Impuesto_Factor)           \
+  X(D, Ct_Impuesto_Importe)          \
+  X(D, Ct_Precio_Neto)               \
+  X(D, Ct_Precio_Neto_Importe)
+
 tImportes read_amounts(QuoteShape& q) {
   tImportes a;
   a.Ct_Cantidad_1 = q.number(D::Ct_Cantidad_1);
-  a.Ct_Precio_Lista = q.number(D::Ct_Precio_Lista);
-  a.Ct_Precio_Lista_Importe = q.number(D::Ct_Precio_Lista_Importe);
-  a.Ct_Descuento_Factor = q.number(D::Ct_Descuento_Factor);
-  a.Ct_Descuento_Importe = q.number(D::Ct_Descuento_Importe);
-  a.Ct_Precio_Descontado = q.number(D::Ct_Precio_Descontado);
-  a.Ct_Precio_Descontado_Importe = q.number(D::Ct_Precio_Descontado_Importe);
-  a.Ct_Descuento_Global_Factor = q.number(H::Ct_Descuento_Global_Factor);
-  a.Ct_Descuento_Global_Importe = q.number(H::Ct_Descuento_Global_Importe);
-  a.Ct_Impuesto_Factor = q.number(D::Ct_Impuesto_Factor);
-  a.Ct_Impuesto_Importe = q.number(D::Ct_Impuesto_Importe);
-  a.Ct_Precio_Neto = q.number(D::Ct_Precio_Neto);
-  a.Ct_Precio_Neto_Importe = q.number(D::Ct_Precio_Neto_Importe);
+#define QL_READ_AMOUNT(part, name) a.name = q.number(part::name);
+  QL_PRICED_AMOUNTS(QL_READ_AMOUNT)
+#undef QL_READ_AMOUNT
   return a;
 }
 
@@ -64,19 +71,12 @@ tImportes read_amounts(QuoteShape& q) {
 // same shape, in this order; the quantity only where the twin takes it back.
 void write_amounts(QuoteShape& q, const tImportes& a) {
   if (q.twin.amounts_set_quantity) q.set_number(D::Ct_Cantidad_1, a.Ct_Cantidad_1);
-  q.set_number(D::Ct_Precio_Lista, a.Ct_Precio_Lista);
-  q.set_number(D::Ct_Precio_Lista_Importe, a.Ct_Precio_Lista_Importe);
-  q.set_number(D::Ct_Descuento_Factor, a.Ct_Descuento_Factor);
-  q.set_number(D::Ct_Descuento_Importe, a.Ct_Descuento_Importe);
-  q.set_number(D::Ct_Precio_Descontado, a.Ct_Precio_Descontado);
-  q.set_number(D::Ct_Precio_Descontado_Importe, a.Ct_Precio_Descontado_Importe);
-  q.set_number(H::Ct_Descuento_Global_Factor, a.Ct_Descuento_Global_Factor);
-  q.set_number(H::Ct_Descuento_Global_Importe, a.Ct_Descuento_Global_Importe);
-  q.set_number(D::Ct_Impuesto_Factor, a.Ct_Impuesto_Factor);
-  q.set_number(D::Ct_Impuesto_Importe, a.Ct_Impuesto_Importe);
-  q.set_number(D::Ct_Precio_Neto, a.Ct_Precio_Neto);
-  q.set_number(D::Ct_Precio_Neto_Importe, a.Ct_Precio_Neto_Importe);
+#define QL_WRITE_AMOUNT(part, name) q.set_number(part::name, a.name);
+  QL_PRICED_AMOUNTS(QL_WRITE_AMOUNT)
+#undef QL_WRITE_AMOUNT
 }
+
+#undef QL_PRICED_AMOUNTS
 
 // Completes the quote's current line in place; every host failure propagates.
 void complete_line(QuoteShape& q, LineContext& ctx) {

@@ -84,23 +84,27 @@ class QuoteShape {
   const TwinInfo& twin;
 };
 
+// The overrides both shapes declare.
+#define QL_QUOTE_SHAPE_OVERRIDES                     \
+  std::string text(H f) override;                    \
+  double number(H f) override;                       \
+  Date date(H f) override;                           \
+  void set_text(H f, const std::string& v) override; \
+  void set_number(H f, double v) override;           \
+  void set_date(H f, Date v) override;               \
+  std::string text(D f) override;                    \
+  double number(D f) override;                       \
+  void set_text(D f, const std::string& v) override; \
+  void set_number(D f, double v) override;           \
+  KeptLine keep_line() override;                     \
+  void restore_line(const KeptLine& kept) override;
+
 // The record shape over a header record and a line record.
 class RecordShape final : public QuoteShape {
  public:
   RecordShape(tCtEncabezado& header, tCtDetalle& line)
       : QuoteShape(kRecordTwin), header_(header), line_(line) {}
-  std::string text(H f) override;
-  double number(H f) override;
-  Date date(H f) override;
-  void set_text(H f, const std::string& v) override;
-  void set_number(H f, double v) override;
-  void set_date(H f, Date v) override;
-  std::string text(D f) override;
-  double number(D f) override;
-  void set_text(D f, const std::string& v) override;
-  void set_number(D f, double v) override;
-  KeptLine keep_line() override;
-  void restore_line(const KeptLine& kept) override;
+  QL_QUOTE_SHAPE_OVERRIDES
 
  private:
   tCtEncabezado& header_;
@@ -113,22 +117,13 @@ class ObjectShape final : public QuoteShape {
  public:
   ObjectShape(Ref<_cCtEncabezado>& header, Ref<_cCtDetalle>& line)
       : QuoteShape(kObjectTwin), header_(header), line_(line) {}
-  std::string text(H f) override;
-  double number(H f) override;
-  Date date(H f) override;
-  void set_text(H f, const std::string& v) override;
-  void set_number(H f, double v) override;
-  void set_date(H f, Date v) override;
-  std::string text(D f) override;
-  double number(D f) override;
-  void set_text(D f, const std::string& v) override;
-  void set_number(D f, double v) override;
-  KeptLine keep_line() override;
-  void restore_line(const KeptLine& kept) override;
+  QL_QUOTE_SHAPE_OVERRIDES
 
  private:
   Ref<_cCtEncabezado>& header_;
   Ref<_cCtDetalle>& line_;
 };
+
+#undef QL_QUOTE_SHAPE_OVERRIDES
 
 }  // namespace quorlane

@@ -3,10 +3,8 @@
 // database is checked directly after each run.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -15,29 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "support/program_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string quoted(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using Result = quorlane::test::ProgramRun;
+using quorlane::test::file_text;
+using quorlane::test::quoted;
 
 size_t occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -60,16 +45,10 @@ class MainJob : public ::testing::Test {
 
   // Runs a shell command line in the test's directory.
   Result shell(const std::string& command_line, const std::string& input = "") {
-    fs::path in = dir / "stdin", out = dir / "stdout", err = dir / "stderr";
-    std::ofstream(in, std::ios::binary) << input;
-    std::string command = "cd " + quoted(dir.string()) + " && " + command_line + " <" +
-                          quoted(in.string()) + " >" + quoted(out.string()) + " 2>" +
-                          quoted(err.string());
-    int raw = std::system(command.c_str());
-    return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    return quorlane::test::run_shell(dir, command_line, input);
   }
   Result program(const std::string& args, const std::string& input = "") {
-    return shell(quoted(QUORLANE_PROGRAM_PATH) + " " + args, input);
+    return quorlane::test::run_program(dir, args, input);
   }
   // The program on the test's database with a fixed operator and clock.
   Result on_db(const std::string& command, const std::string& args, const std::string& input = "") {
@@ -470,7 +449,7 @@ TEST_F(MainJob, EveryCommandHasHelpWithAnExample) {
   Result schema = program("quote --schema");
   EXPECT_EQ(schema.status, 0);
   EXPECT_EQ(Json::parse(schema.out),
-            Json::parse(slurp(kSource + "/docs/quote-document.schema.json")));
+            Json::parse(file_text(kSource + "/docs/quote-document.schema.json")));
 }
 
 }  // namespace

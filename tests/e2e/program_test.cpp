@@ -9,11 +9,9 @@
 // PostgreSQL schema) set up by `quorlane init`, with the host options below, and answers the
 // same there: the expected answers are those of every engine.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -22,6 +20,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/program_run.h"
 #include "support/test_databases.h"
 
 namespace {
@@ -33,24 +32,8 @@ using quorlane::test::TestEngine;
 
 const char* const kScriptOptions = "--server-id SRV1 --operator PRUEBA --clock 2026-12-05T10:30:00";
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string quoted(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using Outcome = quorlane::test::ProgramRun;
+using quorlane::test::quoted;
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -68,17 +51,7 @@ class ProgramTest : public ::testing::Test {
   // Runs the program with `args` (already quoted where needed), standard input from `input`.
   Outcome program(const std::string& args, const std::string& input = "",
                   const std::string& environment = "") {
-    fs::path in = dir / "stdin", out = dir / "stdout", err = dir / "stderr";
-    std::ofstream(in, std::ios::binary) << input;
-    std::string command = "cd " + quoted(dir.string()) + " && " + environment + " " +
-                          quoted(QUORLANE_PROGRAM_PATH) + " " + args + " <" + quoted(in.string()) +
-                          " >" + quoted(out.string()) + " 2>" + quoted(err.string());
-    int raw = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = read_file(out);
-    run.err = read_file(err);
-    return run;
+    return quorlane::test::run_program(dir, args, input, environment);
   }
 
   // The one number a query of the database gives.

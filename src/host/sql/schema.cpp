@@ -43,93 +43,84 @@ Column date_time(const char* name) { return {name, Type::DateTime}; }
 Column yes_no(const char* name) { return {name, Type::Text, "'NO'"}; }
 Column status() { return {"Es_Cve_Estado", Type::Text, "'AC'"}; }
 
+using Columns = std::vector<Column>;
+
+Columns operator+(Columns first, const Columns& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
+// Who wrote a row and when.
+Columns written() { return {text("Oper_Alta"), date_time("Fecha_Alta")}; }
+
+// The date, terms, branch and warehouse of a quote, on its lines and on its header alike.
+Columns quote_terms() {
+  return {date("Ct_Fecha"),           text("Ct_Comentario"),   text("Ct_Atencion"),
+          text("Ct_Condicion_Venta"), text("Sc_Cve_Sucursal"), text("Al_Cve_Almacen")};
+}
+
+// The currency and the life of a row (written, changed, status, withdrawn) that close both quote
+// tables.
+Columns currency_and_life() {
+  return Columns{text("Mn_Cve_Moneda"), number("Ct_Tipo_Cambio")} + written() +
+         Columns{text("Oper_Ult_Modif"), date_time("Fecha_Ult_Modif"), status(), text("Oper_Baja"),
+                 date_time("Fecha_Baja")};
+}
+
 const std::vector<Table>& tables() {
   static const std::vector<Table> kTables = {
-      {"Cotizacion",
-       {key("Ct_Folio"),
-        key("Ct_ID"),
-        text("Ct_Tabla"),
-        text("Ct_Documento"),
-        text("Ct_Referencia"),
-        {"Ct_Partida", Type::Numeric},
-        text("Ct_Partida_Descripcion"),
-        text("Ct_Concepto"),
-        date("Ct_Fecha"),
-        text("Ct_Comentario"),
-        text("Ct_Atencion"),
-        text("Ct_Condicion_Venta"),
-        text("Sc_Cve_Sucursal"),
-        text("Al_Cve_Almacen"),
-        text("Ct_Sucursal_Inventario"),
-        text("Ct_Almacen_Inventario"),
-        text("Cl_Cve_Cliente"),
-        text("Vn_Cve_Vendedor"),
-        text("Pr_Cve_Producto"),
-        text("Cl_Cve_Color"),
-        text("Tl_Cve_Talla"),
-        text("Ct_Descuento_Global_Cuenta_Contable"),
-        number("Ct_Descuento_Global_Factor"),
-        number("Ct_Descuento_Global_Importe"),
-        number("Ct_Cantidad_1"),
-        text("Ct_Unidad_1"),
-        number("Ct_Cantidad_Control_1"),
-        text("Ct_Unidad_Control_1"),
-        number("Ct_Cantidad_Control_2"),
-        text("Ct_Unidad_Control_2"),
-        number("Ct_Cantidad_Costo"),
-        text("Ct_Unidad_Costo"),
-        number("Ct_Costo"),
-        number("Ct_Costo_Importe"),
-        text("Pr_Folio"),
-        number("Ct_Precio_Lista"),
-        number("Ct_Precio_Lista_Importe"),
-        number("Ct_Descuento_Factor"),
-        number("Ct_Descuento_Importe"),
-        number("Ct_Precio_Descontado"),
-        number("Ct_Precio_Descontado_Importe"),
-        number("Ct_Impuesto_Factor"),
-        number("Ct_Impuesto_Importe"),
-        number("Ct_Precio_Neto"),
-        number("Ct_Precio_Neto_Importe"),
-        number("Ct_Cuota_Fija"),
-        text("Mn_Cve_Moneda"),
-        number("Ct_Tipo_Cambio"),
-        text("Oper_Alta"),
-        date_time("Fecha_Alta"),
-        text("Oper_Ult_Modif"),
-        date_time("Fecha_Ult_Modif"),
-        status(),
-        text("Oper_Baja"),
-        date_time("Fecha_Baja")}},
+      {"Cotizacion",  // a row per line of a quote
+       Columns{key("Ct_Folio"),
+               key("Ct_ID"),
+               text("Ct_Tabla"),
+               text("Ct_Documento"),
+               text("Ct_Referencia"),
+               {"Ct_Partida", Type::Numeric},
+               text("Ct_Partida_Descripcion"),
+               text("Ct_Concepto")} +
+           quote_terms() +
+           Columns{text("Ct_Sucursal_Inventario"),
+                   text("Ct_Almacen_Inventario"),
+                   text("Cl_Cve_Cliente"),
+                   text("Vn_Cve_Vendedor"),
+                   text("Pr_Cve_Producto"),
+                   text("Cl_Cve_Color"),
+                   text("Tl_Cve_Talla"),
+                   text("Ct_Descuento_Global_Cuenta_Contable"),
+                   number("Ct_Descuento_Global_Factor"),
+                   number("Ct_Descuento_Global_Importe"),
+                   number("Ct_Cantidad_1"),
+                   text("Ct_Unidad_1"),
+                   number("Ct_Cantidad_Control_1"),
+                   text("Ct_Unidad_Control_1"),
+                   number("Ct_Cantidad_Control_2"),
+                   text("Ct_Unidad_Control_2"),
+                   number("Ct_Cantidad_Costo"),
+                   text("Ct_Unidad_Costo"),
+                   number("Ct_Costo"),
+                   number("Ct_Costo_Importe"),
+                   text("Pr_Folio"),
+                   number("Ct_Precio_Lista"),
+                   number("Ct_Precio_Lista_Importe"),
+                   number("Ct_Descuento_Factor"),
+                   number("Ct_Descuento_Importe"),
+                   number("Ct_Precio_Descontado"),
+                   number("Ct_Precio_Descontado_Importe"),
+                   number("Ct_Impuesto_Factor"),
+                   number("Ct_Impuesto_Importe"),
+                   number("Ct_Precio_Neto"),
+                   number("Ct_Precio_Neto_Importe"),
+                   number("Ct_Cuota_Fija")} +
+           currency_and_life()},
       {"Cotizacion_Encabezado",
-       {key("Ct_Folio"),
-        text("Ct_Tabla"),
-        text("Ct_Documento"),
-        text("Ct_Referencia"),
-        date("Ct_Fecha"),
-        text("Ct_Comentario"),
-        text("Ct_Atencion"),
-        text("Ct_Condicion_Venta"),
-        text("Sc_Cve_Sucursal"),
-        text("Al_Cve_Almacen"),
-        text("Cl_Cve_Cliente"),
-        text("Vn_Cve_Vendedor"),
-        number("Ct_Descuento_Global_Factor"),
-        number("Ct_Descuento_Global_Importe"),
-        number("Ct_Precio_Lista_Importe"),
-        number("Ct_Descuento_Importe"),
-        number("Ct_Precio_Descontado_Importe"),
-        number("Ct_Impuesto_Importe"),
-        number("Ct_Precio_Neto_Importe"),
-        text("Mn_Cve_Moneda"),
-        number("Ct_Tipo_Cambio"),
-        text("Oper_Alta"),
-        date_time("Fecha_Alta"),
-        text("Oper_Ult_Modif"),
-        date_time("Fecha_Ult_Modif"),
-        status(),
-        text("Oper_Baja"),
-        date_time("Fecha_Baja")}},
+       Columns{key("Ct_Folio"), text("Ct_Tabla"), text("Ct_Documento"), text("Ct_Referencia")} +
+           quote_terms() +
+           Columns{text("Cl_Cve_Cliente"), text("Vn_Cve_Vendedor"),
+                   number("Ct_Descuento_Global_Factor"), number("Ct_Descuento_Global_Importe"),
+                   number("Ct_Precio_Lista_Importe"), number("Ct_Descuento_Importe"),
+                   number("Ct_Precio_Descontado_Importe"), number("Ct_Impuesto_Importe"),
+                   number("Ct_Precio_Neto_Importe")} +
+           currency_and_life()},
       {"Documento_Descripcion_Extendida",
        {{"Dd_Registro", Type::Id},
         text("Dd_Tabla"),
@@ -196,24 +187,19 @@ const std::vector<Table>& tables() {
         // Not part of the key: one series per branch and document type, whatever its number.
         {"Fo_Ultimo", Type::Integer, "0"}}},
       {"Documento_Registro",
-       {{"Dr_Registro", Type::Id},
-        text("Dr_Tabla"),
-        text("Dr_Documento"),
-        text("Dr_ID"),
-        text("Oper_Alta"),
-        date_time("Fecha_Alta")},
+       Columns{{"Dr_Registro", Type::Id}, text("Dr_Tabla"), text("Dr_Documento"), text("Dr_ID")} +
+           written(),
        {{"ix_Documento_Registro", "Dr_Tabla, Dr_Documento"}}},
       {"Historial_Seguimiento",
-       {{"Hs_ID", Type::Id},
-        text("Hs_Modulo"),
-        text("Hs_Tipo_Documento"),
-        text("Hs_Documento"),
-        text("Hs_Tipo_Entidad"),
-        text("Hs_Entidad"),
-        date("Hs_Fecha"),
-        text("Hs_Descripcion"),
-        text("Oper_Alta"),
-        date_time("Fecha_Alta")},
+       Columns{{"Hs_ID", Type::Id},
+               text("Hs_Modulo"),
+               text("Hs_Tipo_Documento"),
+               text("Hs_Documento"),
+               text("Hs_Tipo_Entidad"),
+               text("Hs_Entidad"),
+               date("Hs_Fecha"),
+               text("Hs_Descripcion")} +
+           written(),
        {{"ix_Historial_Seguimiento", "Hs_Tipo_Documento, Hs_Documento"}}},
   };
   return kTables;
