@@ -101,10 +101,23 @@ TEST_F(Transitions, TheFirstLineRowDecidesAndARefusalCarriesNoSourceLine) {
   }
 }
 
-TEST_F(Transitions, AFailureAfterTheErrorExitIsArmedGivesTwoLineBreaks) {
-  // Cancellation: the second update fails, so no history entry is written.
+// A failing timestamp comes before the error exit is armed: it reaches the caller and leaves
+// Error as it was. A failure after it is armed gives two line breaks.
+TEST_F(Transitions, FailuresBeforeTheErrorExitReachTheCallerAndAfterItGiveTwoLineBreaks) {
   status_rows = {{"F1", "0001", "AC"}};
+  std::string earlier = leave_error();
   std::string folio = "F1";
+  const std::tuple<Transition, const char*, const char*> cases[] = {
+      {&Cotizacion::Autorizar_Cotizacion, "Fecha_SQL", "Fecha no válida"},
+      {&Cotizacion::Rechazar_Cotizacion, "Fecha_Servidor", "Servidor no disponible"}};
+  for (const auto& [run, operation, description] : cases) {
+    boundary->fail("cDatos", operation, 1, description);
+    EXPECT_THROW(((*quote).*run)(folio), Failure) << operation;
+  }
+  EXPECT_EQ(quote->get_Error(), earlier);
+  EXPECT_TRUE(events.empty());
+
+  // Cancellation: the second update fails, so no history entry is written.
   boundary->fail("Connection", "Execute", 3, "Tiempo de espera agotado");
   EXPECT_FALSE(quote->Cancelar_Cotizacion(folio));
   EXPECT_EQ(quote->get_Error(),
@@ -119,21 +132,6 @@ TEST_F(Transitions, AFailureAfterTheErrorExitIsArmedGivesTwoLineBreaks) {
   EXPECT_EQ(quote->get_Error(),
             "Quorlane.dll - Eliminar_Cotizacion()\r\n\r\n"
             "No se encontró el elemento en la colección: Es_Cve_Estado");
-}
-
-TEST_F(Transitions, AFailingTimestampReachesTheCaller) {
-  status_rows = {{"F1", "0001", "AC"}};
-  std::string earlier = leave_error();
-  std::string folio = "F1";
-  const std::tuple<Transition, const char*, const char*> cases[] = {
-      {&Cotizacion::Autorizar_Cotizacion, "Fecha_SQL", "Fecha no válida"},
-      {&Cotizacion::Rechazar_Cotizacion, "Fecha_Servidor", "Servidor no disponible"}};
-  for (const auto& [run, operation, description] : cases) {
-    boundary->fail("cDatos", operation, 1, description);
-    EXPECT_THROW(((*quote).*run)(folio), Failure) << operation;
-  }
-  EXPECT_EQ(quote->get_Error(), earlier);
-  EXPECT_TRUE(events.empty());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Late binding of the three classes: the tables in binding order, by-name calls reaching the
 // typed members, argument conversions and the refusals of arguments of the wrong kind. (The
 // tables are made from the member lists, name and member from one token, and the scripts call
-// nearly every member by name.)
+// nearly every member by name, the two admissions among them.)
 #include <gtest/gtest.h>
 
 #include <string>
