@@ -35,7 +35,6 @@ TEST(BankersRounding, HalfWayGoesToTheEvenDigitOnTheDecimalValue) {
 // The folio has an apostrophe: doubled in the statements, kept as it is elsewhere.
 TEST_F(Finalisation, NetAmountIsBuiltFromTheHostsRoundingAndOnlyTheTaxIsRoundedHere) {
   set_totals(120, 20, 16, 100, 10);
-  set_quote_row("2026-11-30", "C1");
   // Redondear's own answer shows that N is built from it, not from D - G.
   host->set("cDatos", "Redondear", 90.004);
   leave_error();
@@ -91,7 +90,6 @@ TEST_F(Finalisation, RefusesAFolioWithoutTotals) {
 
 TEST_F(Finalisation, AFailingStepGivesOneLineBreakAndNothingAfterItRuns) {
   set_totals(120, 20, 16, 100, 10);
-  set_quote_row("2026-11-30", "C1");
   const std::tuple<const char*, const char*, int, const char*> failures[] = {
       {"Connection", "Execute", 2, "Tabla bloqueada"},  // the update
       {"cDatos", "Redondear", 1, "Redondeo no disponible"}};
@@ -105,7 +103,6 @@ TEST_F(Finalisation, AFailingStepGivesOneLineBreakAndNothingAfterItRuns) {
 }
 
 TEST_F(Finalisation, ANonFiniteAmountIsAnOverflow) {
-  set_quote_row("2026-11-30", "C1");
   std::string folio = "F1";
   set_totals(0, 0, 0, 1e308, -1e308);  // D - G leaves the range before Redondear is asked
   EXPECT_FALSE(quote->Finalizar_Cotizacion(folio));
@@ -124,7 +121,6 @@ TEST_F(Finalisation, ANonFiniteAmountIsAnOverflow) {
 // end-to-end scripts.
 TEST_F(Finalisation, AFailureInTheHistoryEndsInItsOwnErrorExitAndWritesNoEntry) {
   set_totals(0, 0, 0, 0, 0);
-  set_quote_row("2026-11-30", "C1");
   std::string folio = "F1";
   boundary->fail("cDatos", "Obtener_Campo", 2, "Conexión perdida");  // the customer
   EXPECT_FALSE(quote->Finalizar_Cotizacion(folio));

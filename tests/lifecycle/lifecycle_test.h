@@ -51,6 +51,10 @@ class LifecycleTest : public HostTest {
                r),
           &events);
     });
+    // The line rows' date and customer, as Obtener_Campo gives them for any folio.
+    host->on("cDatos", "Obtener_Campo", [](std::vector<Variant>& args) {
+      return Variant(args[3].raw_text() == "Ct_Fecha" ? "2026-11-30" : "C1");
+    });
     quote = Cotizacion::create();
     take_calls();  // start-up and creation
   }
@@ -58,12 +62,6 @@ class LifecycleTest : public HostTest {
   // The five sums of the totals query, in its column order.
   void set_totals(double L, double Ds, double T0, double D, double G) {
     totals = std::vector<Variant>{L, Ds, T0, D, G};
-  }
-  // The line rows' date and customer, as Obtener_Campo gives them for any folio.
-  void set_quote_row(const std::string& fecha, const std::string& cliente) {
-    host->on("cDatos", "Obtener_Campo", [fecha, cliente](std::vector<Variant>& args) {
-      return Variant(args[3].raw_text() == "Ct_Fecha" ? fecha : cliente);
-    });
   }
   // Leaves a known text in m_Error (finalisation refusing an empty folio) and returns it.
   std::string leave_error() {

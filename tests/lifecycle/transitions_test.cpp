@@ -1,6 +1,7 @@
 // Status transitions by folio. The whole call sequences of each transition and of a refused
-// history entry, and the refusals of an authorised or cancelled quote, are compared by the
-// end-to-end scripts; these tests add what a database cannot show.
+// history entry, the refusals of a quote not found, authorised, rejected or cancelled (the first
+// line row deciding) and a failing clock in cancellation are compared by the end-to-end scripts;
+// these tests add what a database cannot show.
 #include "lifecycle_test.h"
 
 namespace quorlane::test {
@@ -57,7 +58,6 @@ TEST_F(Transitions, StatusQueryIsClosedBeforeTheStatementsAndEachColumnAsksTheOp
         "DELETE Documento_Descripcion_Extendida WHERE Dd_Tabla = 'COTIZACION' AND "
         "Dd_Documento = 'O''Neil'"},
        true}};
-  set_quote_row("2026-11-30", "C1");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     status_rows = {{"O'Neil", "0001", c.status}};
@@ -84,12 +84,7 @@ TEST_F(Transitions, TheFirstLineRowDecidesAndARefusalCarriesNoSourceLine) {
   const std::vector<std::vector<Variant>> none, null = {{"O'Neil", "0001", Variant::null()}};
   const std::tuple<const std::vector<std::vector<Variant>>&, Transition, const char*> cases[] = {
       {none, eliminar, "Imposible localizar la cotización: O'Neil"},
-      {none, cancelar, "Imposible localizar la cotización: O'Neil"},
-      {none, autorizar, "Imposible localizar la cotización: O'Neil"},
-      {none, rechazar, "Imposible localizar la cotización: O'Neil"},
-      {cancelled, eliminar, "Imposible eliminar la cotización: O'Neil, con estado: CA"},
       {cancelled, cancelar, "Imposible cancelar la cotización: O'Neil, con estado = 'CA'"},
-      {cancelled, autorizar, "Imposible autorizar la cotización: O'Neil, con estado: CA"},
       {cancelled, rechazar, "Imposible rechazar la cotización: O'Neil, con estado: CA"},
       {null, autorizar, "Imposible autorizar la cotización: O'Neil, con estado: "},
       {null, rechazar, "Imposible rechazar la cotización: O'Neil, con estado: "},
@@ -106,10 +101,23 @@ TEST_F(Transitions, TheFirstLineRowDecidesAndARefusalCarriesNoSourceLine) {
   }
 }
 
-TEST_F(Transitions, AFailureAfterTheErrorExitIsArmedGivesTwoLineBreaks) {
-  // Cancellation: the second update fails, so no history entry is written.
+// A failing timestamp comes before the error exit is armed: it reaches the caller and leaves
+// Error as it was. A failure after it is armed gives two line breaks.
+TEST_F(Transitions, FailuresBeforeTheErrorExitReachTheCallerAndAfterItGiveTwoLineBreaks) {
   status_rows = {{"F1", "0001", "AC"}};
+  std::string earlier = leave_error();
   std::string folio = "F1";
+  const std::tuple<Transition, const char*, const char*> cases[] = {
+      {&Cotizacion::Autorizar_Cotizacion, "Fecha_SQL", "Fecha no válida"},
+      {&Cotizacion::Rechazar_Cotizacion, "Fecha_Servidor", "Servidor no disponible"}};
+  for (const auto& [run, operation, description] : cases) {
+    boundary->fail("cDatos", operation, 1, description);
+    EXPECT_THROW(((*quote).*run)(folio), Failure) << operation;
+  }
+  EXPECT_EQ(quote->get_Error(), earlier);
+  EXPECT_TRUE(events.empty());
+
+  // Cancellation: the second update fails, so no history entry is written.
   boundary->fail("Connection", "Execute", 3, "Tiempo de espera agotado");
   EXPECT_FALSE(quote->Cancelar_Cotizacion(folio));
   EXPECT_EQ(quote->get_Error(),
@@ -124,22 +132,6 @@ TEST_F(Transitions, AFailureAfterTheErrorExitIsArmedGivesTwoLineBreaks) {
   EXPECT_EQ(quote->get_Error(),
             "Quorlane.dll - Eliminar_Cotizacion()\r\n\r\n"
             "No se encontró el elemento en la colección: Es_Cve_Estado");
-}
-
-TEST_F(Transitions, AFailingTimestampReachesTheCaller) {
-  status_rows = {{"F1", "0001", "AC"}};
-  std::string earlier = leave_error();
-  std::string folio = "F1";
-  const std::tuple<Transition, const char*, const char*> cases[] = {
-      {&Cotizacion::Cancelar_Cotizacion, "Fecha_Servidor", "Servidor no disponible"},
-      {&Cotizacion::Autorizar_Cotizacion, "Fecha_SQL", "Fecha no válida"},
-      {&Cotizacion::Rechazar_Cotizacion, "Fecha_Servidor", "Servidor no disponible"}};
-  for (const auto& [run, operation, description] : cases) {
-    boundary->fail("cDatos", operation, 1, description);
-    EXPECT_THROW(((*quote).*run)(folio), Failure) << operation;
-  }
-  EXPECT_EQ(quote->get_Error(), earlier);
-  EXPECT_TRUE(events.empty());
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST_F(HeaderAssignment, AFixedHeaderChangesNothingAndCallsNothing) {
   expect_server_and_flags("SRV-Sc_Cve_Sucursal_1", true);
 }
 
-TEST_F(HeaderAssignment, AHostFailureReachesTheClientAndKeepsTheEarlierSteps) {
+TEST_F(HeaderAssignment, FailuresReachTheClientAndKeepTheEarlierSteps) {
   const tCtEncabezado first = filled<tCtEncabezado>(1);  // both flags True
   quote->put_Encabezado(first);
   const tCtEncabezado second = filled<tCtEncabezado>(2);
@@ -134,10 +134,10 @@ TEST_F(HeaderAssignment, AHostFailureReachesTheClientAndKeepsTheEarlierSteps) {
             "Sin conexión");
   EXPECT_EQ(quote->get_Encabezado2()->get_Sc_Cve_Sucursal(), "");
   EXPECT_EQ(Access::m_Servidor_Sucursal(*quote), "SRV-Sucursal.Sc_Cve_Sucursal_2");
-}
 
-TEST_F(HeaderAssignment, NothingGivenToAnObjectSetterFailsClearly) {
+  // Nothing given to an object setter fails clearly, before any host call.
   Ref<_cCtDetalle> line = quote->get_Detalle2();
+  take_calls();
   EXPECT_EQ(failure_of([&] { quote->putref_Encabezado2(nullptr); }),
             "Se esperaba un objeto cCtEncabezado y se recibió Nothing");
   EXPECT_EQ(failure_of([&] { quote->putref_Detalle2(nullptr); }),

@@ -1,15 +1,13 @@
 // What the model tests share: headers and lines with a value of their own in every field, so
 // that comparing a whole record, or all the properties of an object, shows any field a member
-// wrote or failed to write; and a few small helpers.
+// wrote or failed to write.
 #pragma once
 
-#include <functional>
 #include <map>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "quorlane/interfaces.h"
+#include "support/failure_text.h"
 
 namespace quorlane::test {
 
@@ -94,23 +92,5 @@ inline Properties properties(_cCtDetalle& o) {
   return out;
 }
 #undef QL_GET
-
-// The description of the failure `body` ends with.
-inline std::string failure_of(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const Failure& f) {
-    return f.what();
-  }
-  return "(no failure)";
-}
-
-// The words of a text, for long lists of names.
-inline std::vector<std::string> words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> out;
-  for (std::string w; in >> w;) out.push_back(w);
-  return out;
-}
 
 }  // namespace quorlane::test

@@ -1,18 +1,31 @@
-// The values of a complete header and line
-// that the catalogue of LineHost accepts, written into either shape.
+// Header and line values written into either shape of a quote: a complete header and line that
+// the catalogue of LineTest accepts, and any other values a test writes over them.
 #pragma once
 
-#include <memory>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <variant>
 
 #include "model/cotizacion.h"
 #include "model/shape.h"
 #include "support/cotizacion_access.h"
 
-namespace quorlane {
-namespace test {
+namespace quorlane::test {
 
-// A header that every check of a new quote accepts (with the default LineHost catalogue).
+// Line fields and their values (a text or a number), written in the order given.
+using LineValues = std::initializer_list<std::pair<D, std::variant<const char*, double>>>;
+
+inline void set_line(QuoteShape& s, LineValues values) {
+  for (const auto& [field, value] : values) {
+    if (const double* n = std::get_if<double>(&value))
+      s.set_number(field, *n);
+    else
+      s.set_text(field, std::get<const char*>(value));
+  }
+}
+
+// A header that every check of a new quote accepts (with the default LineTest catalogue).
 inline void fill_header(QuoteShape& s) {
   s.set_date(H::Ct_Fecha, make_date(2026, 12, 1));
   s.set_text(H::Ct_Documento, "PED-7");
@@ -31,31 +44,19 @@ inline void fill_header(QuoteShape& s) {
 
 // A line of 2 pieces of P001 that every line check accepts.
 inline void fill_line(QuoteShape& s) {
-  s.set_text(D::Ct_Partida, "1");
-  s.set_text(D::Ct_Partida_Descripcion, "Camisas");
-  s.set_text(D::Pr_Cve_Producto, "P001");
-  s.set_number(D::Ct_Cantidad_1, 2);
-  s.set_text(D::Ct_Unidad_1, "PZA");
-  s.set_number(D::Ct_Cantidad_Control_1, 2);
-  s.set_text(D::Ct_Unidad_Control_1, "PZA");
-  s.set_number(D::Ct_Cantidad_Control_2, 2);
-  s.set_text(D::Ct_Unidad_Control_2, "PZA");
-  s.set_number(D::Ct_Cantidad_Costo, 2);
-  s.set_text(D::Ct_Unidad_Costo, "PZA");
-  s.set_number(D::Ct_Costo, 10);
-  s.set_number(D::Ct_Costo_Importe, 20);
-  s.set_number(D::Ct_Precio_Lista, 15);
-  s.set_number(D::Ct_Precio_Lista_Importe, 30);
-  s.set_number(D::Ct_Precio_Descontado, 15);
-  s.set_number(D::Ct_Precio_Descontado_Importe, 30);
-  s.set_number(D::Ct_Impuesto_Factor, 0.16);
-  s.set_number(D::Ct_Impuesto_Importe, 4.8);
-  s.set_number(D::Ct_Precio_Neto, 17.4);
-  s.set_number(D::Ct_Precio_Neto_Importe, 34.8);
-  s.set_text(D::Ct_Concepto, "Camisa azul");
-  s.set_text(D::Ct_Sucursal_Inventario, "S01");
-  s.set_text(D::Ct_Almacen_Inventario, "A01");
+  // clang-format off
+  set_line(s, {{D::Ct_Partida, "1"}, {D::Ct_Partida_Descripcion, "Camisas"},
+               {D::Pr_Cve_Producto, "P001"}, {D::Ct_Cantidad_1, 2.0}, {D::Ct_Unidad_1, "PZA"},
+               {D::Ct_Cantidad_Control_1, 2.0}, {D::Ct_Unidad_Control_1, "PZA"},
+               {D::Ct_Cantidad_Control_2, 2.0}, {D::Ct_Unidad_Control_2, "PZA"},
+               {D::Ct_Cantidad_Costo, 2.0}, {D::Ct_Unidad_Costo, "PZA"}, {D::Ct_Costo, 10.0},
+               {D::Ct_Costo_Importe, 20.0}, {D::Ct_Precio_Lista, 15.0},
+               {D::Ct_Precio_Lista_Importe, 30.0}, {D::Ct_Precio_Descontado, 15.0},
+               {D::Ct_Precio_Descontado_Importe, 30.0}, {D::Ct_Impuesto_Factor, 0.16},
+               {D::Ct_Impuesto_Importe, 4.8}, {D::Ct_Precio_Neto, 17.4},
+               {D::Ct_Precio_Neto_Importe, 34.8}, {D::Ct_Concepto, "Camisa azul"},
+               {D::Ct_Sucursal_Inventario, "S01"}, {D::Ct_Almacen_Inventario, "A01"}});
+  // clang-format on
 }
 
-}  // namespace test
-}  // namespace quorlane
+}  // namespace quorlane::test
