@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -24,29 +25,22 @@ using GetClassObjectFn = HRESULT (*)(const GUID&, const GUID&, void**);
 using NoArgumentFn = HRESULT (*)();
 
 // The library loaded as a client loads it, with its four entry points.
-class LoadedLibrary {
- public:
-  LoadedLibrary() {
-    handle_ = dlopen(QUORLANE_LIBRARY_PATH, RTLD_NOW);
-    if (!handle_) return;
-    get_class_object = reinterpret_cast<GetClassObjectFn>(dlsym(handle_, "DllGetClassObject"));
-    can_unload_now = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllCanUnloadNow"));
-    register_server = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllRegisterServer"));
-    unregister_server = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllUnregisterServer"));
+struct LoadedLibrary {
+  template <class F>
+  F entry(const char* name) {
+    return handle ? reinterpret_cast<F>(dlsym(handle, name)) : nullptr;
   }
   ~LoadedLibrary() {
-    if (handle_) dlclose(handle_);
+    if (handle) dlclose(handle);
   }
   bool complete() const {
-    return handle_ && get_class_object && can_unload_now && register_server && unregister_server;
+    return get_class_object && can_unload_now && register_server && unregister_server;
   }
-  GetClassObjectFn get_class_object = nullptr;
-  NoArgumentFn can_unload_now = nullptr;
-  NoArgumentFn register_server = nullptr;
-  NoArgumentFn unregister_server = nullptr;
-
- private:
-  void* handle_ = nullptr;
+  void* handle = dlopen(QUORLANE_LIBRARY_PATH, RTLD_NOW);
+  GetClassObjectFn get_class_object = entry<GetClassObjectFn>("DllGetClassObject");
+  NoArgumentFn can_unload_now = entry<NoArgumentFn>("DllCanUnloadNow");
+  NoArgumentFn register_server = entry<NoArgumentFn>("DllRegisterServer");
+  NoArgumentFn unregister_server = entry<NoArgumentFn>("DllUnregisterServer");
 };
 
 class Server : public HostTest {
@@ -132,23 +126,18 @@ TEST_F(Server, AFailingStartUpGivesAnErrorResultNotAnException) {
 
 // ---------------------------------------------------------------- registration
 
-// Reads a registry text file: key -> value name -> value.
+// Reads a registry text file: key -> value name ("@" for the default) -> value.
 std::map<std::string, std::map<std::string, std::string>> parse_registry(const std::string& text) {
   std::map<std::string, std::map<std::string, std::string>> keys;
+  const std::regex key_line(R"(^\[(.*)\]$)"), value_line(R"re(^"?([^"]*?)"?="(.*)"$)re");
   std::istringstream in(text);
-  std::string line, key;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == ';') continue;
-    if (line.front() == '[' && line.back() == ']') {
-      key = line.substr(1, line.size() - 2);
-      keys[key];
-      continue;
-    }
-    size_t eq = line.find("=\"");
-    if (eq == std::string::npos || line.back() != '"') continue;
-    std::string name = line.substr(0, eq);
-    if (name.size() >= 2 && name.front() == '"') name = name.substr(1, name.size() - 2);
-    keys[key][name] = line.substr(eq + 2, line.size() - eq - 3);
+  std::smatch m;
+  std::string key;
+  for (std::string line; std::getline(in, line);) {
+    if (std::regex_match(line, m, key_line))
+      keys[key = m[1]];
+    else if (std::regex_match(line, m, value_line))
+      keys[key][m[1]] = m[2];
   }
   return keys;
 }
