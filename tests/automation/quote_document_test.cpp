@@ -27,28 +27,6 @@ std::vector<std::string> problems_of(const std::string& document) {
   return out;
 }
 
-// The field names of each record and property class, straight from the lists in the public
-// headers: the schema file and the checker must both say exactly these.
-#define QL_NAME(name, kind, type) #name,
-const std::map<std::string, std::vector<std::string>> kDeclaredFields = {
-    {"tCtZona", {QL_TCTZONA_FIELDS(QL_NAME)}},
-    {"tCtSucursal", {QL_TCTSUCURSAL_FIELDS(QL_NAME)}},
-    {"tCtAlmacen", {QL_TCTALMACEN_FIELDS(QL_NAME)}},
-    {"tCtVendedor", {QL_TCTVENDEDOR_FIELDS(QL_NAME)}},
-    {"tCtSegmento", {QL_TCTSEGMENTO_FIELDS(QL_NAME)}},
-    {"tCtRuta", {QL_TCTRUTA_FIELDS(QL_NAME)}},
-    {"tCtGrupo_Comercial", {QL_TCTGRUPO_COMERCIAL_FIELDS(QL_NAME)}},
-    {"tCtCadena_Comercial", {QL_TCTCADENA_COMERCIAL_FIELDS(QL_NAME)}},
-    {"tCtCliente", {QL_TCTCLIENTE_FIELDS(QL_NAME)}},
-    {"tCtProveedor", {QL_TCTPROVEEDOR_FIELDS(QL_NAME)}},
-    {"tCtProducto", {QL_TCTPRODUCTO_FIELDS(QL_NAME)}},
-    {"tCtEncabezado", {QL_TCTENCABEZADO_FIELDS(QL_NAME)}},
-    {"tCtDetalle", {QL_TCTDETALLE_FIELDS(QL_NAME)}},
-    {"cCtEncabezado", {QL_CCTENCABEZADO_PROPERTIES(QL_NAME)}},
-    {"cCtDetalle", {QL_CCTDETALLE_PROPERTIES(QL_NAME)}},
-};
-#undef QL_NAME
-
 const char* const kRecordHeader =
     R"("header": {"Mn_Cve_Moneda": "MXN", "Ct_Tipo_Cambio": 1, "Sucursal": {"Sc_Cve_Sucursal": "S1"},
        "Almacen": {"Al_Cve_Almacen": "A1"}, "Cliente": {"Cl_Cve_Cliente": "C1"},
@@ -60,32 +38,34 @@ std::string record_document(const std::string& lines, const std::string& more = 
   return std::string("{") + kRecordHeader + R"(, "lines": [)" + lines + "]" + more + "}";
 }
 
-TEST(QuoteDocumentSchema, FileAgreesWithTheCheckerAndTheDeclaredFields) {
-  Json file = read_json_file("docs/quote-document.schema.json");
-  // The file is what the program generates ('quorlane quote --schema'): types, required fields
-  // and patterns included.
-  EXPECT_EQ(file, quote_document_schema())
-      << "regenerate it: build/quorlane quote --schema > docs/quote-document.schema.json";
-
+// (That the file is what 'quorlane quote --schema' prints, the program's tests show; the fields
+// of each record come from its own declaration.)
+TEST(QuoteDocumentSchema, RecordsAreClosedRequireTheKeysLookedUpAndEachShapeTakesItsOwn) {
+  const Json file = read_json_file("docs/quote-document.schema.json");
   const Json& defs = file["$defs"];
-  ASSERT_EQ(defs.size(), kDeclaredFields.size());
+  const std::map<std::string, Json> required = {
+      {"tCtEncabezado", Json::array({"Mn_Cve_Moneda", "Ct_Tipo_Cambio", "Sucursal", "Almacen",
+                                     "Cliente", "Vendedor"})},
+      {"tCtSucursal", Json::array({"Sc_Cve_Sucursal"})},
+      {"tCtAlmacen", Json::array({"Al_Cve_Almacen"})},
+      {"tCtCliente", Json::array({"Cl_Cve_Cliente"})},
+      {"tCtVendedor", Json::array({"Vn_Cve_Vendedor"})},
+      {"tCtDetalle", Json::array({"Producto", "Ct_Cantidad_1", "Ct_Unidad_1"})},
+      {"tCtProducto", Json::array({"Pr_Cve_Producto"})},
+      {"cCtEncabezado", Json::array({"Mn_Cve_Moneda", "Ct_Tipo_Cambio", "Sc_Cve_Sucursal",
+                                     "Al_Cve_Almacen", "Cl_Cve_Cliente", "Vn_Cve_Vendedor"})},
+      {"cCtDetalle", Json::array({"Pr_Cve_Producto", "Ct_Cantidad_1", "Ct_Unidad_1"})}};
+  EXPECT_EQ(defs.size(), document_records().size());
   for (const RecordFields* record : document_records()) {
     SCOPED_TRACE(record->name);
-    ASSERT_TRUE(kDeclaredFields.count(record->name));
-    std::vector<std::string> checker, in_file, required_checker, required_file;
-    for (const DocumentField& f : record->fields) {
-      checker.push_back(f.name);
-      if (f.required) required_checker.push_back(f.name);
-    }
     const Json& def = defs.at(record->name);
-    for (auto it = def["properties"].begin(); it != def["properties"].end(); ++it)
-      in_file.push_back(it.key());
-    for (const Json& r : def.value("required", Json::array())) required_file.push_back(r);
-    EXPECT_EQ(checker, kDeclaredFields.at(record->name));
-    EXPECT_EQ(in_file, kDeclaredFields.at(record->name));
-    EXPECT_EQ(required_file, required_checker);
     EXPECT_EQ(def["additionalProperties"], false);
+    EXPECT_EQ(def["properties"].size(), record->fields.size());
+    auto it = required.find(record->name);
+    EXPECT_EQ(def.value("required", Json::array()),
+              it == required.end() ? Json::array() : it->second);
   }
+  EXPECT_EQ(file["required"], Json::array({"header", "lines"}));
   EXPECT_EQ(file["then"]["properties"]["lines"]["items"]["$ref"], "#/$defs/cCtDetalle");
   EXPECT_EQ(file["else"]["properties"]["header"]["$ref"], "#/$defs/tCtEncabezado");
 }
@@ -153,24 +133,15 @@ TEST(QuoteDocumentCheck, NamesEveryProblemWithItsPath) {
   EXPECT_EQ(problems_of(record_document(kRecordLine)), std::vector<std::string>{});
 }
 
-TEST(QuoteDocumentCheck, ReadingAnInvalidDocumentThrowsEveryProblem) {
-  try {
-    read_quote_document(Json::parse(record_document(R"({"Ct_Cantidad_1": null})")));
-    FAIL() << "no InvalidDocument";
-  } catch (const InvalidDocument& e) {
-    ASSERT_EQ(e.problems().size(), 3u);
-    EXPECT_EQ(e.problems()[0].text(), "lines[0].Ct_Cantidad_1: expected a number");
-    EXPECT_STREQ(e.what(), "lines[0].Ct_Cantidad_1: expected a number");
-  }
+// (That an invalid document is refused whole, the program's tests show.)
+TEST(QuoteDocumentCheck, ReadingADocumentTakesItsShapeAndFlagsFalseUnlessGiven) {
   QuoteDocument d =
       read_quote_document(Json::parse(record_document(kRecordLine, R"(, "promociones": true)")));
   EXPECT_EQ(d.shape, DocumentShape::Record);
   EXPECT_TRUE(d.promociones);
   EXPECT_FALSE(d.finalizar);
   ASSERT_EQ(d.lines.size(), 1u);
-  tCtDetalle line = line_record(d.lines[0]);
-  EXPECT_EQ(line.Producto.Pr_Cve_Producto, "P1");
-  EXPECT_EQ(line.Ct_Cantidad_1, 2);
+  EXPECT_EQ(line_record(d.lines[0]).Ct_Cantidad_1, 2);
   EXPECT_EQ(header_record(d.header).Almacen.Al_Cve_Almacen, "A1");
 }
 

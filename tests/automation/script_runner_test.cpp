@@ -87,6 +87,21 @@ TEST_F(ScriptRunnerTest, FailAndAnswerTakeEffectAtTheNthCall) {
       R"({"service":"cSistema","operation":"Servidor_Actual","args":[],"result":""},)"
       R"({"service":"cSistema","operation":"Obtener_Parametro","args":["COT_TIPO_CALCULO_IMPORTES",0,"N","1"],"result":2},)"
       R"({"service":"cSistema","operation":"Obtener_Parametro","args":["GEN_COMENTARIO_PROMOCION",0,"T","*PROMOCION*"],"result":"*PROMOCION*"}]})");
+
+  // An answer of a later call leaves the earlier ones to the host.
+  EXPECT_EQ(ask(R"({"op":"answer","service":"cDatos","operation":"Fecha_Servidor","nth":2,)"
+                R"("value":"2027-01-02T08:00:00"})"),
+            kOk);
+  for (const char* date : {"2026-12-05T10:30:00", "2027-01-02T08:00:00"}) {
+    EXPECT_EQ(ask(R"({"op":"call","target":"q","member":"Nuevo"})"), kOk);
+    EXPECT_EQ(ask_json(R"({"op":"get","target":"q","member":"Encabezado"})")["value"]["Ct_Fecha"],
+              date);
+  }
+  EXPECT_EQ(
+      ask(R"({"op":"calls"})"),
+      R"({"ok":true,"calls":[)"
+      R"({"service":"cDatos","operation":"Fecha_Servidor","args":[],"result":"2026-12-05T10:30:00"},)"
+      R"({"service":"cDatos","operation":"Fecha_Servidor","args":[],"result":"2027-01-02T08:00:00"}]})");
 }
 
 TEST_F(ScriptRunnerTest, WildcardFailureHitsTheNthCallOfAnyOperation) {
@@ -163,6 +178,7 @@ TEST_F(ScriptRunnerTest, HostRequestChangesOnlyWhatItNamesAndRefusesWrongValues)
   ASSERT_FALSE(calls.empty());
   EXPECT_EQ(calls[0].dump(),
             R"({"service":"cSistema","operation":"Servidor_Actual","args":[],"result":"S2"})");
+  // A clock set to null is the host's own again.
   EXPECT_EQ(ask(R"({"op":"call","target":"q","member":"Nuevo"})"), kOk);
   EXPECT_EQ(ask_json(R"({"op":"get","target":"q","member":"Encabezado"})")["value"]["Ct_Fecha"],
             "2026-12-05T10:30:00");
@@ -192,24 +208,6 @@ TEST_F(ScriptRunnerTest, MembersByAnyCaseAndObjectsNamedOnceAndKeptByTheQuote) {
   EXPECT_EQ(ask(R"({"op":"get","target":"object1","member":"Ct_Folio"})"),
             R"({"ok":true,"value":"F3"})");
   EXPECT_EQ(ask(R"({"op":"calls"})"), R"({"ok":true,"calls":[]})");
-}
-
-TEST_F(ScriptRunnerTest, AnAnswerTakesEffectAtTheNthCall) {
-  EXPECT_EQ(ask(R"({"op":"create","class":"Cotizacion","name":"q"})"), kOk);
-  ask(R"({"op":"calls"})");
-  EXPECT_EQ(ask(R"({"op":"answer","service":"cDatos","operation":"Fecha_Servidor","nth":2,)"
-                R"("value":"2027-01-02T08:00:00"})"),
-            kOk);
-  for (const char* date : {"2026-12-05T10:30:00", "2027-01-02T08:00:00"}) {
-    EXPECT_EQ(ask(R"({"op":"call","target":"q","member":"Nuevo"})"), kOk);
-    EXPECT_EQ(ask_json(R"({"op":"get","target":"q","member":"Encabezado"})")["value"]["Ct_Fecha"],
-              date);
-  }
-  EXPECT_EQ(
-      ask(R"({"op":"calls"})"),
-      R"({"ok":true,"calls":[)"
-      R"({"service":"cDatos","operation":"Fecha_Servidor","args":[],"result":"2026-12-05T10:30:00"},)"
-      R"({"service":"cDatos","operation":"Fecha_Servidor","args":[],"result":"2027-01-02T08:00:00"}]})");
 }
 
 TEST_F(ScriptRunnerTest, WrongMembersKindsAndCountsAreRequestErrorsAndCallNothing) {

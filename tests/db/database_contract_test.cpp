@@ -67,26 +67,21 @@ TEST_P(DatabaseContract, QueryRowsGiveNullNumbersDatesAndTextByColumnNameInAnyCa
   EXPECT_EQ(database->changes(), 0);
 }
 
-TEST_P(DatabaseContract, TheComponentsTransactSqlRunsAndLiteralsStayAsWritten) {
+// (The component's own Transact-SQL, adapted, runs in the statement forms test and the scripts.)
+TEST_P(DatabaseContract, LiteralsStayAsWrittenWhereTransactSqlIsAdapted) {
   database->Execute(
       "INSERT INTO Linea (Folio, Importe, Nota) VALUES ('A1', 10, 'ISNULL(a, b)'), ('A1', 2.5, "
       "'DELETE Linea WHERE x'), ('B1', 4, 'C:\\ruta\\n''s')");
-  auto total = [&](const char* folio) {
-    auto rs = database->Execute(std::string("SELECT ISNULL(SUM(Importe),0) as Total FROM Linea "
-                                            "WHERE Folio = '") +
-                                folio + "' ");
-    return rs->GetFields().Item("Total").Value().to_double();
-  };
-  EXPECT_EQ(total("A1"), 12.5);
-  EXPECT_EQ(total("ZZ"), 0);
   // Backslashes are plain characters and a doubled apostrophe is one apostrophe.
   EXPECT_EQ(database->run("SELECT Nota FROM Linea WHERE Folio = 'B1'").first(),
             Variant("C:\\ruta\\n's"));
-  EXPECT_EQ(database->run("SELECT Nota FROM Linea WHERE Importe = 10").first(),
+  EXPECT_EQ(database->Execute("SELECT ISNULL(Nota, 'x') AS Nota FROM Linea WHERE Importe = 10")
+                ->GetFields()
+                .Item("Nota")
+                .Value(),
             Variant("ISNULL(a, b)"));
   database->Execute("DELETE Linea WHERE Folio = 'A1'");
-  EXPECT_EQ(total("A1"), 0);
-  EXPECT_EQ(total("B1"), 4);
+  EXPECT_EQ(database->run("SELECT Folio FROM Linea").values, (Table{{Variant("B1")}}));
 }
 
 TEST_P(DatabaseContract, HostQueriesBindParametersAndRunAgain) {

@@ -14,43 +14,37 @@ namespace quorlane::test {
 namespace {
 
 TEST(ErrorExit, EachRoutineWritesItsSourceAndLineBreaksAndEmptiesTheErrorOrKeepsIt) {
+  const char* const kTwo = "\r\n\r\n";
+  const char* const kOne = "\r\n";
   const struct {
     Routine routine;
     const char* source;
     const char* breaks;
     bool empties;
   } table[] = {
-      {Routine::Add_Cotizacion_Detalle, "Quorlane.dll - Add_Cotizacion_Detalle()", "\r\n\r\n",
-       true},
-      {Routine::Add_Cotizacion_Detalle2, "Quorlane.dll - Add_Cotizacion_Detalle2()", "\r\n\r\n",
-       true},
-      {Routine::Inserta_Cotizacion, "Quorlane.dll - Inserta_Cotizacion()", "\r\n\r\n", true},
-      {Routine::Inserta_Cotizacion2, "Quorlane.dll - Inserta_Cotizacion2()", "\r\n\r\n", true},
-      {Routine::Eliminar_Cotizacion, "Quorlane.dll - Eliminar_Cotizacion()", "\r\n\r\n", false},
-      {Routine::Cancelar_Cotizacion, "Quorlane.dll - Cancelar_Cotizacion()", "\r\n\r\n", false},
-      {Routine::Autorizar_Cotizacion, "Quorlane.dll - Autorizar_Cotizacion()", "\r\n\r\n", false},
-      {Routine::Rechazar_Cotizacion, "Quorlane.dll - Rechazar_Cotizacion()", "\r\n\r\n", false},
-      {Routine::Inserta_Promocion, "Quorlane.dll - Inserta_Promocion()", "\r\n", false},
-      {Routine::Inserta_Promocion2, "Quorlane.dll - Inserta_Promocion2()", "\r\n", false},
+      {Routine::Add_Cotizacion_Detalle, "Quorlane.dll - Add_Cotizacion_Detalle()", kTwo, true},
+      {Routine::Add_Cotizacion_Detalle2, "Quorlane.dll - Add_Cotizacion_Detalle2()", kTwo, true},
+      {Routine::Inserta_Cotizacion, "Quorlane.dll - Inserta_Cotizacion()", kTwo, true},
+      {Routine::Inserta_Cotizacion2, "Quorlane.dll - Inserta_Cotizacion2()", kTwo, true},
+      {Routine::Eliminar_Cotizacion, "Quorlane.dll - Eliminar_Cotizacion()", kTwo, false},
+      {Routine::Cancelar_Cotizacion, "Quorlane.dll - Cancelar_Cotizacion()", kTwo, false},
+      {Routine::Autorizar_Cotizacion, "Quorlane.dll - Autorizar_Cotizacion()", kTwo, false},
+      {Routine::Rechazar_Cotizacion, "Quorlane.dll - Rechazar_Cotizacion()", kTwo, false},
+      {Routine::Inserta_Promocion, "Quorlane.dll - Inserta_Promocion()", kOne, false},
+      {Routine::Inserta_Promocion2, "Quorlane.dll - Inserta_Promocion2()", kOne, false},
       {Routine::Inserta_Cotizacion_Encabezado, "Quorlane.dll - Inserta_Cotizacion_Encabezado()",
-       "\r\n", true},
+       kOne, true},
       {Routine::Inserta_Cotizacion_Encabezado2, "Quorlane.dll - Inserta_Cotizacion_Encabezado2()",
-       "\r\n", true},
-      {Routine::Finalizar_Cotizacion, "Quorlane.dll - Finalizar_Cotizacion()", "\r\n", false},
-      {Routine::Crm_Historial_Seguimiento, "Crm_Historial_Seguimiento()", "\r\n", true},
+       kOne, true},
+      {Routine::Finalizar_Cotizacion, "Quorlane.dll - Finalizar_Cotizacion()", kOne, false},
+      {Routine::Crm_Historial_Seguimiento, "Crm_Historial_Seguimiento()", kOne, true},
   };
   for (const auto& e : table) {
     SCOPED_TRACE(e.source);
     const std::string prefix = std::string(e.source) + e.breaks;
     std::string m_Error = "texto anterior";
-    bool ran_after_failure = false;
-    EXPECT_FALSE(with_error_exit(e.routine, m_Error, [&]() -> bool {
-      throw Failure("Tabla no encontrada");
-      ran_after_failure = true;
-      return true;
-    }));
-    EXPECT_FALSE(ran_after_failure);
-    EXPECT_EQ(m_Error, prefix + "Tabla no encontrada");
+    EXPECT_FALSE(with_error_exit(e.routine, m_Error, []() -> bool { throw Failure("Sin tabla"); }));
+    EXPECT_EQ(m_Error, prefix + "Sin tabla");
     EXPECT_EQ(error_exit_text(e.routine, "x"), prefix + "x");
     // Any exception, not only a host failure, ends at the exit with its own description.
     with_error_exit(e.routine, m_Error,
@@ -63,11 +57,8 @@ TEST(ErrorExit, EachRoutineWritesItsSourceAndLineBreaksAndEmptiesTheErrorOrKeeps
     EXPECT_EQ(seen_inside, e.empties ? "" : "texto anterior");
     EXPECT_EQ(m_Error, seen_inside);
     // A business refusal keeps its own bare message.
-    EXPECT_FALSE(with_error_exit(e.routine, m_Error, [&] {
-      m_Error = "La moneda no existe";
-      return false;
-    }));
-    EXPECT_EQ(m_Error, "La moneda no existe");
+    EXPECT_FALSE(with_error_exit(e.routine, m_Error, [&] { return m_Error = "No existe", false; }));
+    EXPECT_EQ(m_Error, "No existe");
   }
 }
 

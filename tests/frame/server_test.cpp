@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -14,6 +15,7 @@
 
 #include "quorlane/interfaces.h"
 #include "support/host_test.h"
+#include "support/temp_dir.h"
 
 namespace quorlane::test {
 namespace {
@@ -24,29 +26,22 @@ using GetClassObjectFn = HRESULT (*)(const GUID&, const GUID&, void**);
 using NoArgumentFn = HRESULT (*)();
 
 // The library loaded as a client loads it, with its four entry points.
-class LoadedLibrary {
- public:
-  LoadedLibrary() {
-    handle_ = dlopen(QUORLANE_LIBRARY_PATH, RTLD_NOW);
-    if (!handle_) return;
-    get_class_object = reinterpret_cast<GetClassObjectFn>(dlsym(handle_, "DllGetClassObject"));
-    can_unload_now = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllCanUnloadNow"));
-    register_server = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllRegisterServer"));
-    unregister_server = reinterpret_cast<NoArgumentFn>(dlsym(handle_, "DllUnregisterServer"));
+struct LoadedLibrary {
+  template <class F>
+  F entry(const char* name) {
+    return handle ? reinterpret_cast<F>(dlsym(handle, name)) : nullptr;
   }
   ~LoadedLibrary() {
-    if (handle_) dlclose(handle_);
+    if (handle) dlclose(handle);
   }
   bool complete() const {
-    return handle_ && get_class_object && can_unload_now && register_server && unregister_server;
+    return get_class_object && can_unload_now && register_server && unregister_server;
   }
-  GetClassObjectFn get_class_object = nullptr;
-  NoArgumentFn can_unload_now = nullptr;
-  NoArgumentFn register_server = nullptr;
-  NoArgumentFn unregister_server = nullptr;
-
- private:
-  void* handle_ = nullptr;
+  void* handle = dlopen(QUORLANE_LIBRARY_PATH, RTLD_NOW);
+  GetClassObjectFn get_class_object = entry<GetClassObjectFn>("DllGetClassObject");
+  NoArgumentFn can_unload_now = entry<NoArgumentFn>("DllCanUnloadNow");
+  NoArgumentFn register_server = entry<NoArgumentFn>("DllRegisterServer");
+  NoArgumentFn unregister_server = entry<NoArgumentFn>("DllUnregisterServer");
 };
 
 class Server : public HostTest {
@@ -132,23 +127,18 @@ TEST_F(Server, AFailingStartUpGivesAnErrorResultNotAnException) {
 
 // ---------------------------------------------------------------- registration
 
-// Reads a registry text file: key -> value name -> value.
+// Reads a registry text file: key -> value name ("@" for the default) -> value.
 std::map<std::string, std::map<std::string, std::string>> parse_registry(const std::string& text) {
   std::map<std::string, std::map<std::string, std::string>> keys;
+  const std::regex key_line(R"(^\[(.*)\]$)"), value_line(R"re(^"?([^"]*?)"?="(.*)"$)re");
   std::istringstream in(text);
-  std::string line, key;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == ';') continue;
-    if (line.front() == '[' && line.back() == ']') {
-      key = line.substr(1, line.size() - 2);
-      keys[key];
-      continue;
-    }
-    size_t eq = line.find("=\"");
-    if (eq == std::string::npos || line.back() != '"') continue;
-    std::string name = line.substr(0, eq);
-    if (name.size() >= 2 && name.front() == '"') name = name.substr(1, name.size() - 2);
-    keys[key][name] = line.substr(eq + 2, line.size() - eq - 3);
+  std::smatch m;
+  std::string key;
+  for (std::string line; std::getline(in, line);) {
+    if (std::regex_match(line, m, key_line))
+      keys[key = m[1]];
+    else if (std::regex_match(line, m, value_line))
+      keys[key][m[1]] = m[2];
   }
   return keys;
 }
@@ -175,25 +165,27 @@ const char* const kForeign =
 
 class Registration : public Server {
  protected:
-  void SetUp() override {
-    Server::SetUp();
-    char pattern[] = "/tmp/quorlane_registry_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    file = dir / "config" / "quorlane" / "registry";
-  }
   void TearDown() override {
     set_registry_path("");
-    fs::remove_all(dir);
     Server::TearDown();
   }
-  fs::path dir, file;
+  TempDir temp;
+  fs::path dir = fs::path(temp.file("x")).parent_path();
+  fs::path file = dir / "config" / "quorlane" / "registry";
 };
 
 TEST_F(Registration, WritesTheClassesTypeLibraryAndInterfacesAndKeepsForeignKeys) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << kForeign;
   set_registry_path(file.string());
+  // Without a file unregistering writes nothing; registering makes the file and its folders.
+  ASSERT_EQ(lib.unregister_server(), S_OK);
+  EXPECT_FALSE(fs::exists(file));
+  ASSERT_EQ(lib.register_server(), S_OK);
+  EXPECT_EQ(parse_registry(read_text(file)).size(),
+            34u);  // 7 a class, 4 the library, 3 an interface
+  ASSERT_EQ(lib.unregister_server(), S_OK);
+  EXPECT_EQ(read_text(file), "");
+
+  std::ofstream(file, std::ios::binary) << kForeign;
 
   ASSERT_EQ(lib.register_server(), S_OK);
   const std::string registered = read_text(file);
@@ -243,18 +235,8 @@ TEST_F(Registration, WritesTheClassesTypeLibraryAndInterfacesAndKeepsForeignKeys
   EXPECT_EQ(read_text(file), kForeign);
   ASSERT_EQ(lib.unregister_server(), S_OK);
   EXPECT_EQ(read_text(file), kForeign);
-}
 
-TEST_F(Registration, CreatesAMissingFileAndFolderAndGivesAnErrorForAFolderInItsPlace) {
-  set_registry_path(file.string());
-  ASSERT_EQ(lib.unregister_server(), S_OK);
-  EXPECT_FALSE(fs::exists(file));  // nothing to remove, nothing written
-  ASSERT_EQ(lib.register_server(), S_OK);
-  EXPECT_EQ(parse_registry(read_text(file)).size(),
-            34u);  // 7 a class, 4 the library, 3 an interface
-  ASSERT_EQ(lib.unregister_server(), S_OK);
-  EXPECT_EQ(read_text(file), "");
-
+  // A folder in the file's place is an error of both.
   fs::remove(file);
   fs::create_directories(file);
   EXPECT_EQ(lib.register_server(), SELFREG_E_CLASS);
