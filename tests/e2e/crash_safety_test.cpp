@@ -43,8 +43,8 @@ using std::chrono::milliseconds;
 
 // The host options of every run: the same clock and operator, so that two imports of one
 // document write the same rows.
-const std::vector<std::string> kHostOptions = {"--server-id", "SRV1", "--operator", "PRUEBA",
-                                               "--clock", "2026-12-05T10:30:00"};
+const std::vector<std::string> kHostOptions = {"--server-id", "SRV1",    "--operator",
+                                               "PRUEBA",      "--clock", "2026-12-05T10:30:00"};
 
 constexpr int kKills = 5;
 constexpr size_t kBatch = 2000;  // documents in the batch a kill interrupts
@@ -69,7 +69,7 @@ std::string read_file(const fs::path& path) {
 // it never blocks on a full pipe). With `kill_after` it is killed with SIGKILL once that much
 // time has passed, unless it ended first.
 ProgramRun run_program(const fs::path& dir, const std::vector<std::string>& args,
-                std::optional<milliseconds> kill_after = std::nullopt) {
+                       std::optional<milliseconds> kill_after = std::nullopt) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe failed");
   const fs::path err_path = dir / "stderr";
@@ -203,8 +203,8 @@ StoredQuote stored_quote(SqliteFile& file, const std::string& folio) {
   q.lines = file.query("SELECT * FROM Cotizacion WHERE Ct_Folio = ? ORDER BY Ct_ID", {folio});
   for (std::vector<Row>* rows : {&q.header, &q.lines})
     for (Row& row : *rows) row.erase("Ct_Folio");
-  q.history = file.query("SELECT * FROM Historial_Seguimiento WHERE Hs_Documento = ?", {folio})
-                  .size();
+  q.history =
+      file.query("SELECT * FROM Historial_Seguimiento WHERE Hs_Documento = ?", {folio}).size();
   return q;
 }
 
@@ -240,15 +240,15 @@ std::vector<std::string> variant_documents() {
 }
 
 // `count` documents, the variants over and over: document n (from 1) is variant (n-1) % size.
-fs::path write_batch(const fs::path& path, const std::vector<std::string>& variants,
-                     size_t count) {
+fs::path write_batch(const fs::path& path, const std::vector<std::string>& variants, size_t count) {
   std::ofstream out(path, std::ios::binary);
   for (size_t i = 0; i < count; ++i) out << variants[i % variants.size()] << "\n";
   return path;
 }
 
 uint64_t crash_seed() {
-  if (const char* text = std::getenv("QUORLANE_CRASH_SEED")) return std::strtoull(text, nullptr, 10);
+  if (const char* text = std::getenv("QUORLANE_CRASH_SEED"))
+    return std::strtoull(text, nullptr, 10);
   return std::random_device{}();
 }
 
