@@ -121,8 +121,17 @@ constexpr const char* kDatePattern =
 
 using Problems = std::vector<DocumentProblem>;
 
+// A key as a path shows it: a plain name as it stands, any other key (an empty one, one with a
+// dot, a blank or a bracket) as a JSON string, so that the path always names it.
+std::string key_text(const std::string& key) {
+  const bool plain = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  });
+  return plain ? key : Json(key).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string member_path(const std::string& path, const std::string& name) {
-  return path.empty() ? name : path + "." + name;
+  return path.empty() ? key_text(name) : path + "." + key_text(name);
 }
 
 // What the field's value must be, as the problem states it.
@@ -365,7 +374,7 @@ std::vector<DocumentProblem> check_quote_document(const Json& document) {
         }
       }
     } else {
-      out.push_back({key,
+      out.push_back({key_text(key),
                      "unknown field of the quote document (shape, header, lines, promociones, "
                      "finalizar)"});
     }

@@ -131,6 +131,17 @@ TEST(QuoteDocumentCheck, NamesEveryProblemWithItsPath) {
             (std::vector<std::string>{"lines[0]: expected an object (a tCtDetalle)",
                                       "header: missing: a required field"}));
   EXPECT_EQ(problems_of(record_document(kRecordLine)), std::vector<std::string>{});
+  // A key that is no plain name is written as a JSON string, so that the path still names it.
+  EXPECT_EQ(
+      problems_of(R"({"": 1, "lines": [{"a.b": 1, "Producto": {" ": 2}}]})"),
+      (std::vector<std::string>{
+          "\"\": unknown field of the quote document (shape, header, lines, promociones, "
+          "finalizar)",
+          "lines[0].\"a.b\": unknown field of tCtDetalle",
+          "lines[0].Producto.\" \": unknown field of tCtProducto",
+          "lines[0].Producto.Pr_Cve_Producto: missing: a required field",
+          "lines[0].Ct_Cantidad_1: missing: a required field",
+          "lines[0].Ct_Unidad_1: missing: a required field", "header: missing: a required field"}));
 }
 
 // (That an invalid document is refused whole, the program's tests show.)

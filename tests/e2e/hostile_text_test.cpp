@@ -4,7 +4,8 @@
 // injection, "ISNULL(", "DELETE", line breaks, non-Latin characters or 10,000 characters. A
 // quote built, finalised, authorised and cancelled from them stores every value exactly as
 // given; a second one is deleted; a line whose item number is no number is refused with a clear
-// message. No other row of any table changes.
+// message. No other row of any table changes. Every case runs on each test database: a SQLite
+// file and a PostgreSQL schema.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,42 +14,13 @@
 #include <tuple>
 #include <vector>
 
+#include "db/dialect.h"
 #include "e2e/e2e_support.h"
-#include "support/temp_dir.h"
+#include "host/sql/schema.h"
+#include "support/test_databases.h"
 
 namespace quorlane::test {
 namespace {
-
-// ---------------------------------------------------------------- the databases
-
-// The engines the hostile texts are tried on. This list holds the embedded SQLite file; the
-// server engines (PostgreSQL through ODBC) come from the shared list of test databases
-// (tests/support/test_databases.h), which takes the place of this one where it is available.
-enum class Engine { SQLite };
-
-std::string engine_name(Engine e) {
-  switch (e) {
-    case Engine::SQLite:
-      return "SQLite";
-  }
-  return "?";
-}
-
-// A fresh database of the engine with every table; `setting` is the host's database setting.
-class HostileDatabase {
- public:
-  explicit HostileDatabase(Engine engine) : dir_(scratch_base()) {
-    switch (engine) {
-      case Engine::SQLite:
-        setting = dir_.file("hostil.db");
-        break;
-    }
-  }
-  std::string setting;
-
- private:
-  TempDir dir_;
-};
 
 // ---------------------------------------------------------------- the texts
 
@@ -99,15 +71,16 @@ std::string without_outer_blanks(const std::string& text) {
 
 // ---------------------------------------------------------------- the test
 
-using Param = std::tuple<Engine, bool, size_t>;
+using Param = std::tuple<TestEngine, bool, size_t>;
 
 class HostileText : public ::testing::TestWithParam<Param> {
  protected:
   void SetUp() override {
-    database = std::make_unique<HostileDatabase>(std::get<0>(GetParam()));
+    database = std::make_unique<TestDatabase>(std::get<0>(GetParam()));
+    QUORLANE_REQUIRE_TEST_DATABASE(*database);
     object = std::get<1>(GetParam());
     v = hostile_texts()[std::get<2>(GetParam())].text;
-    HostSettings settings = e2e_settings(database->setting);
+    HostSettings settings = e2e_settings(database->setting());
     settings.operator_name = v;
     settings.server_id = v;
     installed = std::make_unique<InstalledHost>(settings);
@@ -117,8 +90,13 @@ class HostileText : public ::testing::TestWithParam<Param> {
 
   void TearDown() override { installed.reset(); }
 
+  // Runs a statement on the host's connection. PostgreSQL reports the columns of a query folded
+  // to lower case; they are named as declared, as on SQLite, so that one expectation serves both.
   db::Rows run(const std::string& sql, const std::vector<Variant>& params = {}) {
-    return installed->database().run(sql, params);
+    db::Rows rows = installed->database().run(sql, params);
+    if (installed->database().engine() == db::Engine::PostgreSQL)
+      db::unfold_column_names(sql, rows.columns, declared_column_names().get());
+    return rows;
   }
 
   // A catalogue whose every key and text is the hostile text: branch (its server id too),
@@ -262,7 +240,7 @@ class HostileText : public ::testing::TestWithParam<Param> {
     return out;
   }
 
-  std::unique_ptr<HostileDatabase> database;
+  std::unique_ptr<TestDatabase> database;
   bool object = false;
   std::string v;
   std::unique_ptr<InstalledHost> installed;
@@ -446,15 +424,16 @@ TEST_P(HostileText, EveryValueIsStoredAsGivenOrRefusedAndNothingElseChanges) {
 }
 
 std::string param_name(const ::testing::TestParamInfo<Param>& info) {
-  return engine_name(std::get<0>(info.param)) + "_" +
-         (std::get<1>(info.param) ? "Object" : "Record") + "_" +
+  return std::string(std::get<0>(info.param) == TestEngine::SQLite ? "SQLite" : "PostgreSQL") +
+         "_" + (std::get<1>(info.param) ? "Object" : "Record") + "_" +
          hostile_texts()[std::get<2>(info.param)].name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, HostileText,
-                         ::testing::Combine(::testing::Values(Engine::SQLite), ::testing::Bool(),
-                                            ::testing::Range<size_t>(0, hostile_texts().size())),
-                         param_name);
+INSTANTIATE_TEST_SUITE_P(
+    Texts, HostileText,
+    ::testing::Combine(::testing::Values(TestEngine::SQLite, TestEngine::PostgreSQL),
+                       ::testing::Bool(), ::testing::Range<size_t>(0, hostile_texts().size())),
+    param_name);
 
 }  // namespace
 }  // namespace quorlane::test
