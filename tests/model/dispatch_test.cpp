@@ -85,15 +85,7 @@ TEST(Binding, MembersStandInTheBindingOrderPropertiesEachSetterThenItsGetter) {
                      "Ct_Almacen_Inventario", "Ct_Sucursal_Inventario", "Ct_Cuota"}));
 }
 
-class LateBinding : public HostTest {
- protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    quote = create_Cotizacion();
-    take_calls();
-  }
-  Ref<_Cotizacion> quote;
-};
+class LateBinding : public QuoteTest {};
 
 // Each by-name call is seen through the typed member it reaches: what it stores, gives back or
 // asks of the host. The headers are assigned before the folios, which fix them.

@@ -8,8 +8,20 @@
 
 #include "quorlane/interfaces.h"
 #include "support/failure_text.h"
+#include "support/host_test.h"
 
 namespace quorlane::test {
+
+// A fresh quote on the fake host, with the calls of its creation already taken.
+class QuoteTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    quote = create_Cotizacion();
+    take_calls();
+  }
+  Ref<_Cotizacion> quote;
+};
 
 // Texts are the field's path and the tag ("Sucursal.Sc_Cve_Sucursal_1"); numbers and dates
 // count up from the tag, so that no two fields of one filling, nor of two tags, are equal.

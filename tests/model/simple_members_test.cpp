@@ -14,15 +14,7 @@ namespace {
 
 using Access = CotizacionTestAccess;
 
-class SimpleMembers : public HostTest {
- protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    quote = create_Cotizacion();
-    take_calls();
-  }
-  Ref<_Cotizacion> quote;
-};
+class SimpleMembers : public QuoteTest {};
 
 // A failing server date stops Nuevo after it has emptied the folio (it has no error exit); the
 // next one, with the server back, empties the listed header fields and replaces both objects.
