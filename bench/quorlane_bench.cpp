@@ -173,6 +173,9 @@ class Site {
     settings.message_log = dir.file("mensajes.log");
     if (fresh_) dir.remove_database(name_);
     host_ = StandardHost::create(settings);
+    // A server database gets its tables the way `quorlane init` gives them (a SQLite file gets
+    // them when it is opened).
+    if (!fresh_) create_schema(*host_->connection());
     load_demo_catalogue(*host_->connection());
     if (!installed_) return;
     std::shared_ptr<HostFactory> factory = host_->factory();
