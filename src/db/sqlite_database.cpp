@@ -1,4 +1,5 @@
 // The embedded backend: one SQLite connection, used by one thread at a time.
+#include <pthread.h>
 #include <sqlite3.h>
 #include <strings.h>
 
@@ -160,9 +161,15 @@ int wait_briefly(void*, int count) {
 // connection closed later still finds it (stopped).
 class Checkpointer {
  public:
+  // A child made by fork() has none of its parent's threads, and its copy of the checkpointer's
+  // lock may have been held at that moment: the child starts with a checkpointer of its own. The
+  // parent's copy is left as it is, never joined nor destroyed.
   static Checkpointer& instance() {
-    static Checkpointer* const checkpointer = new Checkpointer;
-    return *checkpointer;
+    static Checkpointer* current = [] {
+      pthread_atfork(nullptr, nullptr, [] { current = new Checkpointer; });
+      return new Checkpointer;
+    }();
+    return *current;
   }
 
   // Queues a checkpoint of the file. False when no thread can take it (the process is ending):

@@ -3,6 +3,9 @@
 #include "db/checkpointer.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -122,6 +125,38 @@ TEST_F(Checkpointer, AProcessThatEndsWithTheThreadBusyEndsCleanlyAndKeepsItsRows
   std::shared_ptr<Database> after = open_sqlite(file);
   EXPECT_EQ(after->run("SELECT COUNT(*) FROM Hoja").first(), Variant(int32_t{3 * kRows}));
   EXPECT_EQ(after->run("PRAGMA integrity_check").first(), Variant("ok"));
+}
+
+// A child forked while the thread runs has no such thread: it checkpoints through one of its own,
+// and ends without waiting for (or joining) its parent's.
+TEST_F(Checkpointer, AForkedChildGetsACheckpointerOfItsOwn) {
+  std::shared_ptr<Database> writer = open_sqlite(path);
+  writer->Execute("CREATE TABLE Hoja (N INTEGER, Texto TEXT)", -1);
+  write_rows(*writer, 0, kRows);
+  wait_for_checkpoints();
+  ASSERT_TRUE(checkpointer_running());
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const uint64_t before = checkpoints_completed();
+    {
+      std::shared_ptr<Database> own = open_sqlite(path);
+      write_rows(*own, kRows, kRows);
+      wait_for_checkpoints();
+    }
+    std::exit(checkpoints_completed() > before ? 0 : 3);  // runs the process's exit path
+  }
+  int status = 0;
+  pid_t ended = 0;
+  for (int waited = 0; waited < 600 && ended == 0; ++waited) {
+    ended = waitpid(child, &status, WNOHANG);
+    if (ended == 0) usleep(100000);
+  }
+  if (ended == 0) kill(child, SIGKILL);
+  ASSERT_EQ(ended, child) << "the child did not end within a minute";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(writer->run("SELECT COUNT(*) FROM Hoja").first(), Variant(int32_t{2 * kRows}));
 }
 
 }  // namespace
