@@ -191,20 +191,24 @@ struct UserDef {
     friend bool operator==(const type&, const type&) = default; \
   };
 
-QL_DEFINE_RECORD(tCtZona, QL_TCTZONA_FIELDS)
-QL_DEFINE_RECORD(tCtSucursal, QL_TCTSUCURSAL_FIELDS)
-QL_DEFINE_RECORD(tCtAlmacen, QL_TCTALMACEN_FIELDS)
-QL_DEFINE_RECORD(tCtVendedor, QL_TCTVENDEDOR_FIELDS)
-QL_DEFINE_RECORD(tCtSegmento, QL_TCTSEGMENTO_FIELDS)
-QL_DEFINE_RECORD(tCtRuta, QL_TCTRUTA_FIELDS)
-QL_DEFINE_RECORD(tCtGrupo_Comercial, QL_TCTGRUPO_COMERCIAL_FIELDS)
-QL_DEFINE_RECORD(tCtCadena_Comercial, QL_TCTCADENA_COMERCIAL_FIELDS)
-QL_DEFINE_RECORD(tCtCliente, QL_TCTCLIENTE_FIELDS)
-QL_DEFINE_RECORD(tCtProveedor, QL_TCTPROVEEDOR_FIELDS)
-QL_DEFINE_RECORD(tCtProducto, QL_TCTPRODUCTO_FIELDS)
-QL_DEFINE_RECORD(tCtEncabezado, QL_TCTENCABEZADO_FIELDS)
-QL_DEFINE_RECORD(tCtDetalle, QL_TCTDETALLE_FIELDS)
-QL_DEFINE_RECORD(tCtImpuesto, QL_TCTIMPUESTO_FIELDS)
-QL_DEFINE_RECORD(tCtDescuento, QL_TCTDESCUENTO_FIELDS)
+// Every record: (type, field list).
+#define QL_RECORDS(X)                                   \
+  X(tCtZona, QL_TCTZONA_FIELDS)                         \
+  X(tCtSucursal, QL_TCTSUCURSAL_FIELDS)                 \
+  X(tCtAlmacen, QL_TCTALMACEN_FIELDS)                   \
+  X(tCtVendedor, QL_TCTVENDEDOR_FIELDS)                 \
+  X(tCtSegmento, QL_TCTSEGMENTO_FIELDS)                 \
+  X(tCtRuta, QL_TCTRUTA_FIELDS)                         \
+  X(tCtGrupo_Comercial, QL_TCTGRUPO_COMERCIAL_FIELDS)   \
+  X(tCtCadena_Comercial, QL_TCTCADENA_COMERCIAL_FIELDS) \
+  X(tCtCliente, QL_TCTCLIENTE_FIELDS)                   \
+  X(tCtProveedor, QL_TCTPROVEEDOR_FIELDS)               \
+  X(tCtProducto, QL_TCTPRODUCTO_FIELDS)                 \
+  X(tCtEncabezado, QL_TCTENCABEZADO_FIELDS)             \
+  X(tCtDetalle, QL_TCTDETALLE_FIELDS)                   \
+  X(tCtImpuesto, QL_TCTIMPUESTO_FIELDS)                 \
+  X(tCtDescuento, QL_TCTDESCUENTO_FIELDS)
+
+QL_RECORDS(QL_DEFINE_RECORD)
 
 }  // namespace quorlane

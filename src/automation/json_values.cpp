@@ -22,22 +22,8 @@ namespace {
   X(Pm_Texto_2, TEXT, std::string)
 
 // Every record with a JSON form: (type, field list).
-#define QL_JSON_RECORDS(X)                              \
-  X(tCtZona, QL_TCTZONA_FIELDS)                         \
-  X(tCtSucursal, QL_TCTSUCURSAL_FIELDS)                 \
-  X(tCtAlmacen, QL_TCTALMACEN_FIELDS)                   \
-  X(tCtVendedor, QL_TCTVENDEDOR_FIELDS)                 \
-  X(tCtSegmento, QL_TCTSEGMENTO_FIELDS)                 \
-  X(tCtRuta, QL_TCTRUTA_FIELDS)                         \
-  X(tCtGrupo_Comercial, QL_TCTGRUPO_COMERCIAL_FIELDS)   \
-  X(tCtCadena_Comercial, QL_TCTCADENA_COMERCIAL_FIELDS) \
-  X(tCtCliente, QL_TCTCLIENTE_FIELDS)                   \
-  X(tCtProveedor, QL_TCTPROVEEDOR_FIELDS)               \
-  X(tCtProducto, QL_TCTPRODUCTO_FIELDS)                 \
-  X(tCtEncabezado, QL_TCTENCABEZADO_FIELDS)             \
-  X(tCtDetalle, QL_TCTDETALLE_FIELDS)                   \
-  X(tCtImpuesto, QL_TCTIMPUESTO_FIELDS)                 \
-  X(tCtDescuento, QL_TCTDESCUENTO_FIELDS)               \
+#define QL_JSON_RECORDS(X) \
+  QL_RECORDS(X)            \
   X(tPromocion, QL_TPROMOCION_FIELDS)
 
 // visit_fields(record, visit) calls visit(name, field) for each field in declared order.

@@ -73,18 +73,21 @@ ColumnKind column_kind(sqlite3_stmt* stmt, int i) {
   return ColumnKind::Other;
 }
 
-// Waits while another connection writes, and gives up after about 10 s. A writer holds its lock
-// only for the tens of microseconds of one statement, so the first waits are that short and
-// double up to 1.28 ms; from then on each lasts 2 ms. (SQLite's own busy timeout first sleeps a
-// whole millisecond, which lets one thread's writes stall another's far longer than they take.)
-int wait_for_other_writer(void*, int count) {
-  constexpr int kDoublings = 8;     // 10 µs to 1.28 ms: 2.55 ms in all
-  constexpr int kLongWaits = 4999;  // 2 ms each
-  if (count >= kDoublings + kLongWaits) return 0;
+// The busy handlers' waits: 10 µs doubling up to 1.28 ms (2.55 ms in all), then `long_waits`
+// waits of 2 ms each; 0 (give up) after them.
+int back_off(int count, int long_waits) {
+  constexpr int kDoublings = 8;
+  if (count >= kDoublings + long_waits) return 0;
   std::this_thread::sleep_for(count < kDoublings ? std::chrono::microseconds(10 << count)
                                                  : std::chrono::microseconds(2000));
   return 1;
 }
+
+// Waits while another connection writes, and gives up after about 10 s. A writer holds its lock
+// only for the tens of microseconds of one statement, so the first waits are that short. (SQLite's
+// own busy timeout first sleeps a whole millisecond, which lets one thread's writes stall
+// another's far longer than they take.)
+int wait_for_other_writer(void*, int count) { return back_off(count, 4999); }
 
 bool only_blanks(const char* text) {
   for (; *text != '\0'; ++text)
@@ -145,14 +148,7 @@ constexpr int kCheckpointFrames = 1000;
 // Waits for a writer's commit or a reader's statement, in waits as short as a writer's (see
 // wait_for_other_writer), and gives up after about 50 ms: the checkpoint is then left for the
 // next request.
-int wait_briefly(void*, int count) {
-  constexpr int kDoublings = 8;   // 10 µs to 1.28 ms: 2.55 ms in all
-  constexpr int kLongWaits = 24;  // 2 ms each
-  if (count >= kDoublings + kLongWaits) return 0;
-  std::this_thread::sleep_for(count < kDoublings ? std::chrono::microseconds(10 << count)
-                                                 : std::chrono::microseconds(2000));
-  return 1;
-}
+int wait_briefly(void*, int count) { return back_off(count, 24); }
 
 // One thread of the process writes the WAL of every database file back into the file, so that
 // the thread whose commit made the WAL long goes on with its work instead of waiting for the

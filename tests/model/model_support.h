@@ -39,30 +39,15 @@ inline void fill(int16_t& v, const std::string&, Filler& f) {
 inline void fill(Date& v, const std::string&, Filler& f) { v = Date{f.tag * 1000.0 + ++f.n}; }
 inline void fill(UserDef& v, const std::string& path, Filler& f) { fill(v.data, path, f); }
 
-#define QL_FILLED_RECORDS(X)                            \
-  X(tCtZona, QL_TCTZONA_FIELDS)                         \
-  X(tCtSucursal, QL_TCTSUCURSAL_FIELDS)                 \
-  X(tCtAlmacen, QL_TCTALMACEN_FIELDS)                   \
-  X(tCtVendedor, QL_TCTVENDEDOR_FIELDS)                 \
-  X(tCtSegmento, QL_TCTSEGMENTO_FIELDS)                 \
-  X(tCtRuta, QL_TCTRUTA_FIELDS)                         \
-  X(tCtGrupo_Comercial, QL_TCTGRUPO_COMERCIAL_FIELDS)   \
-  X(tCtCadena_Comercial, QL_TCTCADENA_COMERCIAL_FIELDS) \
-  X(tCtCliente, QL_TCTCLIENTE_FIELDS)                   \
-  X(tCtProveedor, QL_TCTPROVEEDOR_FIELDS)               \
-  X(tCtProducto, QL_TCTPRODUCTO_FIELDS)                 \
-  X(tCtEncabezado, QL_TCTENCABEZADO_FIELDS)             \
-  X(tCtDetalle, QL_TCTDETALLE_FIELDS)
 #define QL_FILL_DECLARE(type, LIST) inline void fill(type& r, const std::string& path, Filler& f);
 #define QL_FILL_FIELD(name, kind, type) fill(r.name, path.empty() ? #name : path + "." #name, f);
 #define QL_FILL_DEFINE(type, LIST) \
   inline void fill(type& r, const std::string& path, Filler& f) { LIST(QL_FILL_FIELD) }
-QL_FILLED_RECORDS(QL_FILL_DECLARE)
-QL_FILLED_RECORDS(QL_FILL_DEFINE)
+QL_RECORDS(QL_FILL_DECLARE)
+QL_RECORDS(QL_FILL_DEFINE)
 #undef QL_FILL_DEFINE
 #undef QL_FILL_FIELD
 #undef QL_FILL_DECLARE
-#undef QL_FILLED_RECORDS
 
 template <class Record>
 Record filled(int tag) {
