@@ -11,7 +11,6 @@
 // The moments of the kills come from a seed shown with every failure; QUORLANE_CRASH_SEED=<n>
 // runs the same moments again.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>

@@ -2,7 +2,6 @@
 // quote documents (valid, invalid, refused lines), import, show and the status commands. The
 // database is checked directly after each run.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>

@@ -9,7 +9,6 @@
 // PostgreSQL schema) set up by `quorlane init`, with the host options below, and answers the
 // same there: the expected answers are those of every engine.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
