@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "db/database.h"
@@ -23,14 +24,11 @@ namespace quorlane::test {
 
 // Every end-to-end host has the same clock and operator, so that two runs of a scenario write
 // the same rows and a run can be compared with another.
-inline Date e2e_clock() { return make_date(2026, 12, 5, 10, 30, 0); }
-inline constexpr const char* kE2EOperator = "MARTA";
-
 inline HostSettings e2e_settings(const std::string& database) {
   HostSettings s;
   s.database = database;
-  s.operator_name = kE2EOperator;
-  s.clock = e2e_clock();
+  s.operator_name = "MARTA";
+  s.clock = make_date(2026, 12, 5, 10, 30, 0);
   s.message_log = "none";
   return s;
 }
@@ -149,40 +147,10 @@ class Client {
   bool created() const { return static_cast<bool>(q_); }
   _Cotizacion& q() { return *q_; }
 
-  // A header filled by `fill`, assigned through the shape's setter.
-  void set_header(const std::function<void(QuoteShape&)>& fill) {
-    if (object_) {
-      Ref<_cCtEncabezado> header = create_cCtEncabezado();
-      Ref<_cCtDetalle> no_line;
-      ObjectShape s(header, no_line);
-      fill(s);
-      q_->putref_Encabezado2(header.get());
-    } else {
-      tCtEncabezado header;
-      tCtDetalle no_line;
-      RecordShape s(header, no_line);
-      fill(s);
-      q_->put_Encabezado(header);
-    }
-  }
-
-  // A line filled by `fill`, assigned through the shape's setter (the object shape hands over
-  // a new object of its own each time).
-  void set_line(const std::function<void(QuoteShape&)>& fill) {
-    if (object_) {
-      Ref<_cCtEncabezado> no_header;
-      Ref<_cCtDetalle> line = create_cCtDetalle();
-      ObjectShape s(no_header, line);
-      fill(s);
-      q_->putref_Detalle2(line.get());
-    } else {
-      tCtEncabezado no_header;
-      tCtDetalle line;
-      RecordShape s(no_header, line);
-      fill(s);
-      q_->put_Detalle(line);
-    }
-  }
+  // A header (or a line) filled by `fill`, assigned through the shape's setter (the object
+  // shape hands over a new object of its own each time).
+  void set_header(const std::function<void(QuoteShape&)>& fill) { write(fill, true); }
+  void set_line(const std::function<void(QuoteShape&)>& fill) { write(fill, false); }
 
   bool add() { return object_ ? q_->Add_Cotizacion_Detalle2() : q_->Add_Cotizacion_Detalle(); }
   std::string folio() { return object_ ? q_->get_Folio2() : q_->get_Folio(); }
@@ -193,40 +161,55 @@ class Client {
       q_->put_Folio(folio);
     }
   }
-  // The header as the quote holds it, read through the shape's getter.
+  // The header and the current line as the quote holds them, read through the shape's getters.
   std::string header_text(H field) {
-    if (object_) {
-      Ref<_cCtEncabezado> header = q_->get_Encabezado2();
-      Ref<_cCtDetalle> no_line;
-      return ObjectShape(header, no_line).text(field);
-    }
-    tCtEncabezado header = q_->get_Encabezado();
-    tCtDetalle no_line;
-    return RecordShape(header, no_line).text(field);
+    return read([&](QuoteShape& s) { return s.text(field); }, true);
   }
   double header_number(H field) {
-    if (object_) {
-      Ref<_cCtEncabezado> header = q_->get_Encabezado2();
-      Ref<_cCtDetalle> no_line;
-      return ObjectShape(header, no_line).number(field);
-    }
-    tCtEncabezado header = q_->get_Encabezado();
-    tCtDetalle no_line;
-    return RecordShape(header, no_line).number(field);
+    return read([&](QuoteShape& s) { return s.number(field); }, true);
   }
-  // The current line as the quote holds it, read through the shape's getter.
   std::string line_text(D field) {
-    if (object_) {
-      Ref<_cCtEncabezado> no_header;
-      Ref<_cCtDetalle> line = q_->get_Detalle2();
-      return ObjectShape(no_header, line).text(field);
-    }
-    tCtEncabezado no_header;
-    tCtDetalle line = q_->get_Detalle();
-    return RecordShape(no_header, line).text(field);
+    return read([&](QuoteShape& s) { return s.text(field); }, false);
   }
 
  private:
+  void write(const std::function<void(QuoteShape&)>& fill, bool header) {
+    if (object_) {
+      Ref<_cCtEncabezado> h = header ? create_cCtEncabezado() : Ref<_cCtEncabezado>();
+      Ref<_cCtDetalle> l = header ? Ref<_cCtDetalle>() : create_cCtDetalle();
+      ObjectShape s(h, l);
+      fill(s);
+      if (header)
+        q_->putref_Encabezado2(h.get());
+      else
+        q_->putref_Detalle2(l.get());
+    } else {
+      tCtEncabezado h;
+      tCtDetalle l;
+      RecordShape s(h, l);
+      fill(s);
+      if (header)
+        q_->put_Encabezado(h);
+      else
+        q_->put_Detalle(l);
+    }
+  }
+  // `read` applied to the header (or the current line) as the quote holds it, through the
+  // shape's getter.
+  template <class Read>
+  std::invoke_result_t<Read, QuoteShape&> read(Read read, bool header) {
+    if (object_) {
+      Ref<_cCtEncabezado> h = header ? q_->get_Encabezado2() : Ref<_cCtEncabezado>();
+      Ref<_cCtDetalle> l = header ? Ref<_cCtDetalle>() : q_->get_Detalle2();
+      ObjectShape s(h, l);
+      return read(s);
+    }
+    tCtEncabezado h = header ? q_->get_Encabezado() : tCtEncabezado();
+    tCtDetalle l = header ? tCtDetalle() : q_->get_Detalle();
+    RecordShape s(h, l);
+    return read(s);
+  }
+
   bool object_;
   Ref<_Cotizacion> q_;
 };

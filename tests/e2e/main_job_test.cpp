@@ -2,9 +2,8 @@
 // quote documents (valid, invalid, refused lines), import, show and the status commands. The
 // database is checked directly after each run.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -21,7 +20,6 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 using Result = quorlane::test::ProgramRun;
-using quorlane::test::file_text;
 using quorlane::test::quoted;
 
 size_t occurrences(const std::string& text, const std::string& what) {
@@ -30,25 +28,25 @@ size_t occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
+// `actual` with only the members named.
+Json only(const Json& actual, std::initializer_list<const char*> names) {
+  Json out = Json::object();
+  for (const char* name : names) out[name] = actual.value(name, Json());
+  return out;
+}
+
 const std::string kSource = QUORLANE_SOURCE_DIR;
 
-class MainJob : public ::testing::Test {
+class MainJob : public quorlane::test::ProgramDirTest {
  protected:
   void SetUp() override {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    dir = fs::temp_directory_path() / ("quorlane_main_" + std::to_string(getpid()) + "_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    ProgramDirTest::SetUp();
     db = dir / "quotes.db";
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   // Runs a shell command line in the test's directory.
   Result shell(const std::string& command_line, const std::string& input = "") {
     return quorlane::test::run_shell(dir, command_line, input);
-  }
-  Result program(const std::string& args, const std::string& input = "") {
-    return quorlane::test::run_program(dir, args, input);
   }
   // The program on the test's database with a fixed operator and clock.
   Result on_db(const std::string& command, const std::string& args, const std::string& input = "") {
@@ -60,47 +58,9 @@ class MainJob : public ::testing::Test {
 
   // The rows of a query, each as a JSON object of column to value as SQLite holds it.
   Json rows(const std::string& sql, const std::vector<std::string>& params = {}) {
-    Json out = Json::array();
-    sqlite3* handle = nullptr;
-    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-      ADD_FAILURE() << "cannot open " << db;
-      return out;
-    }
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      ADD_FAILURE() << sqlite3_errmsg(handle) << ": " << sql;
-    } else {
-      for (size_t i = 0; i < params.size(); ++i)
-        sqlite3_bind_text(st, static_cast<int>(i) + 1, params[i].c_str(), -1, SQLITE_TRANSIENT);
-      while (sqlite3_step(st) == SQLITE_ROW) {
-        Json row = Json::object();
-        for (int c = 0; c < sqlite3_column_count(st); ++c) {
-          Json& v = row[sqlite3_column_name(st, c)];
-          switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER:
-              v = sqlite3_column_int64(st, c);
-              break;
-            case SQLITE_FLOAT:
-              v = sqlite3_column_double(st, c);
-              break;
-            case SQLITE_NULL:
-              v = nullptr;
-              break;
-            default:
-              v = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-          }
-        }
-        out.push_back(std::move(row));
-      }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(handle);
-    return out;
+    return quorlane::test::sqlite_rows(db, sql, params);
   }
-  long long count(const std::string& sql) {
-    Json r = rows(sql);
-    return r.size() == 1 ? r[0].begin()->get<long long>() : -1;
-  }
+  long long count(const std::string& sql) { return rows(sql)[0].begin()->get<long long>(); }
   // Everything a quote document may write, in one comparable value.
   Json written() {
     return Json{{"lines", count("SELECT COUNT(*) FROM Cotizacion")},
@@ -115,7 +75,6 @@ class MainJob : public ::testing::Test {
     return p;
   }
 
-  fs::path dir;
   fs::path db;
 };
 
@@ -133,44 +92,36 @@ std::string line(const std::string& product, double quantity, const std::string&
 }
 
 TEST_F(MainJob, DemoScriptPrintsAFinalisedQuoteWithItsPromotionLine) {
-  Result demo = shell(quoted(kSource + "/scripts/demo") + " --program " +
-                      quoted(QUORLANE_PROGRAM_PATH) + " --db " + quoted(db.string()));
+  const std::string demo_run = quoted(kSource + "/scripts/demo") + " --program " +
+                               quoted(QUORLANE_PROGRAM_PATH) + " --db " + quoted(db.string());
+  Result demo = shell(demo_run);
   ASSERT_EQ(demo.status, 0) << demo.out << demo.err;
-  // The quote: the shirts' line, the cap it earns, the other two lines, and the totals.
-  EXPECT_TRUE(std::regex_search(
-      demo.out,
-      std::regex(R"(\n +1 +0001 +P3 +M +BL +12 +PZA +350\.00 +0\.00 +672\.00 +4872\.00\n)")))
-      << demo.out;
-  EXPECT_TRUE(std::regex_search(
-      demo.out, std::regex(R"(\n +0002 +P4 +U +NG +1 +PZA +0\.00 +0\.00 +0\.00 +0\.00 +)"
-                           R"(promotion: \*PROMOCION\* Gorra bordada\n)")))
-      << demo.out;
-  EXPECT_TRUE(std::regex_search(
-      demo.out,
-      std::regex(R"(\n +2 +0003 +P3 +G +AZ +3 +PZA +380\.00 +114\.00 +164\.16 +1190\.16\n)")));
-  EXPECT_EQ(occurrences(demo.out, "  Net amount         6340.56\n"), 2u)
-      << demo.out;  // quote, show
-  EXPECT_EQ(occurrences(demo.out, "  Tax                 874.56\n"), 2u);
-  EXPECT_NE(demo.out.find("3 of 3 lines stored, 1 promotion line added; quote finalised.\n"),
-            std::string::npos);
-  EXPECT_NE(demo.out.find("Quote A0000000001  status AC (open)"), std::string::npos);
-  EXPECT_NE(demo.out.find("Registro de cotización  CLIENTE C1"), std::string::npos);
+  // The quote: the shirts' line, the cap it earns, the other two lines; the totals twice
+  // (quote, show).
+  for (const char* line :
+       {R"(\n +1 +0001 +P3 +M +BL +12 +PZA +350\.00 +0\.00 +672\.00 +4872\.00\n)",
+        R"(\n +0002 +P4 +U +NG +1 +PZA +0\.00 +0\.00 +0\.00 +0\.00 +)"
+        R"(promotion: \*PROMOCION\* Gorra bordada\n)",
+        R"(\n +2 +0003 +P3 +G +AZ +3 +PZA +380\.00 +114\.00 +164\.16 +1190\.16\n)"})
+    EXPECT_TRUE(std::regex_search(demo.out, std::regex(line))) << line << "\n" << demo.out;
+  for (const auto& [text, times] : std::vector<std::pair<std::string, size_t>>{
+           {"  Net amount         6340.56\n", 2},
+           {"  Tax                 874.56\n", 2},
+           {"3 of 3 lines stored, 1 promotion line added; quote finalised.\n", 1},
+           {"Quote A0000000001  status AC (open)", 1},
+           {"Registro de cotización  CLIENTE C1", 1}})
+    EXPECT_EQ(occurrences(demo.out, text), times) << text;
 
-  Json header = rows("SELECT * FROM Cotizacion_Encabezado");
-  ASSERT_EQ(header.size(), 1u);
-  EXPECT_EQ(header[0]["Ct_Precio_Lista_Importe"], 5580);
-  EXPECT_DOUBLE_EQ(header[0]["Ct_Impuesto_Importe"].get<double>(), 874.56);
-  EXPECT_DOUBLE_EQ(header[0]["Ct_Precio_Neto_Importe"].get<double>(), 6340.56);
-  Json promotion = rows("SELECT * FROM Cotizacion WHERE Ct_ID = '0002'");
-  ASSERT_EQ(promotion.size(), 1u);
-  EXPECT_EQ(promotion[0]["Pr_Cve_Producto"], "P4");
-  EXPECT_EQ(promotion[0]["Ct_Precio_Neto_Importe"], 0);
+  // The list price total and the promotion line as stored ("show" printed the net and tax).
+  EXPECT_EQ(rows("SELECT Ct_Precio_Lista_Importe FROM Cotizacion_Encabezado"),
+            Json::parse(R"([{"Ct_Precio_Lista_Importe": 5580}])"));
+  EXPECT_EQ(rows("SELECT Pr_Cve_Producto, Ct_Precio_Neto_Importe FROM Cotizacion WHERE Ct_ID = "
+                 "'0002'"),
+            Json::parse(R"([{"Pr_Cve_Producto": "P4", "Ct_Precio_Neto_Importe": 0}])"));
   EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion"), 4);
 
   // A second run starts again from a fresh database.
-  Result again = shell(quoted(kSource + "/scripts/demo") + " --program " +
-                       quoted(QUORLANE_PROGRAM_PATH) + " --db " + quoted(db.string()));
-  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(shell(demo_run).status, 0);
   EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion_Encabezado"), 1);
 }
 
@@ -221,19 +172,20 @@ TEST_F(MainJob, RefusedLinesAreReportedWithErrorAndMessagesAndTheRestIsStored) {
   Result run = on_db("quote", "--json " + quoted(doc.string()));
   EXPECT_EQ(run.status, 1) << run.err;
   Json q = Json::parse(run.out);
-  EXPECT_EQ(q["ok"], false);
-  EXPECT_EQ(q["folio"], "A0000000001");
-  EXPECT_EQ(q["finalized"], true);
+  EXPECT_EQ(only(q, {"ok", "folio", "finalized"}),
+            Json::parse(R"({"ok": false, "folio": "A0000000001", "finalized": true})"));
   ASSERT_EQ(q["lines"].size(), 4u);
-  EXPECT_EQ(q["lines"][1]["stored"], false);
-  EXPECT_EQ(q["lines"][1]["error"], "El parámetro Ct_Cantidad_Control_1, es de solo lectura!");
+  EXPECT_EQ(only(q["lines"][1], {"stored", "error"}),
+            (Json{{"stored", false},
+                  {"error", "El parámetro Ct_Cantidad_Control_1, es de solo lectura!"}}));
   EXPECT_EQ(q["lines"][2]["error"],
             "La unidad de control: PZA, no permite el uso de fracciones\r\nCantidad-1: 2.5");
   EXPECT_EQ(q["lines"][3]["ids"], Json::array({"0002"}));
   ASSERT_EQ(q["messages"].size(), 1u);
-  EXPECT_EQ(q["messages"][0]["position"], 2);
-  EXPECT_EQ(q["messages"][0]["id"], "ERR-ID:7500001");
-  EXPECT_EQ(q["messages"][0]["source"], "Quorlane.dll - Property Let Detalle()");
+  EXPECT_EQ(only(q["messages"][0], {"position", "id", "source"}),
+            (Json{{"position", 2},
+                  {"id", "ERR-ID:7500001"},
+                  {"source", "Quorlane.dll - Property Let Detalle()"}}));
   // The refused line did not store the previous line a second time.
   EXPECT_EQ(rows("SELECT Ct_ID, Pr_Cve_Producto FROM Cotizacion ORDER BY Ct_ID"),
             Json::parse(R"([{"Ct_ID": "0001", "Pr_Cve_Producto": "P1"},
@@ -243,18 +195,15 @@ TEST_F(MainJob, RefusedLinesAreReportedWithErrorAndMessagesAndTheRestIsStored) {
 
   Result table = on_db("quote", quoted(doc.string()));
   EXPECT_EQ(table.status, 1);
-  EXPECT_NE(
-      table.out.find("Refused lines\n"
-                     "  line 2 (P1): El parámetro Ct_Cantidad_Control_1, es de solo lectura!\n"
-                     "  line 3 (P6): La unidad de control: PZA, no permite el uso de fracciones\n"
-                     "      Cantidad-1: 2.5\n"),
-      std::string::npos)
-      << table.out;
-  EXPECT_NE(table.out.find("  line 2: [ERR-ID:7500001] Quorlane.dll - Property Let Detalle(): "
-                           "El parámetro Ct_Cantidad_Control_1, es de solo lectura!\n"),
-            std::string::npos);
-  EXPECT_NE(table.out.find("2 of 4 lines stored, 2 refused; quote finalised.\n"),
-            std::string::npos);
+  for (const char* text :
+       {"Refused lines\n"
+        "  line 2 (P1): El parámetro Ct_Cantidad_Control_1, es de solo lectura!\n"
+        "  line 3 (P6): La unidad de control: PZA, no permite el uso de fracciones\n"
+        "      Cantidad-1: 2.5\n",
+        "  line 2: [ERR-ID:7500001] Quorlane.dll - Property Let Detalle(): "
+        "El parámetro Ct_Cantidad_Control_1, es de solo lectura!\n",
+        "2 of 4 lines stored, 2 refused; quote finalised.\n"})
+    EXPECT_EQ(occurrences(table.out, text), 1u) << text << "\n" << table.out;
 }
 
 TEST_F(MainJob, ObjectShapeDocumentGoesThroughTheObjectTwins) {
@@ -277,50 +226,40 @@ TEST_F(MainJob, ObjectShapeDocumentGoesThroughTheObjectTwins) {
 
 TEST_F(MainJob, ImportStoresEveryGoodQuoteAndReportsEveryBadOne) {
   init_demo();
+  std::string head = std::string("{") + kHeader + R"(, "lines": [)";
+  std::replace(head.begin(), head.end(), '\n', ' ');  // one document a line
+  // Documents 13, 53, 93, 133 and 173 are invalid; every 20th from 7 has a second line whose
+  // product has no conversion from boxes, refused.
+  // Each invalid document with the start of its problem's text.
+  const std::pair<std::string, std::string> invalid[] = {
+      {"{not json", "document: not JSON: "},
+      {head + line("P1", 1, "PZA", 2) + R"(], "finalise": true})",
+       "finalise: unknown field of the quote document"},
+      {head + "]}", ""},
+      {head + R"({"Producto": {"Pr_Cve_Producto": 1}, "Ct_Cantidad_1": 1, "Ct_Unidad_1": "PZA"}]})",
+       ""},
+      {R"({"lines": [)" + line("P1", 1, "PZA", 2) + "]}", ""}};
   std::string file;
   std::vector<int> invalid_lines, refused_lines;
   int expected_rows = 0;
   long long finalised = 0;
   for (int n = 1; n <= 200; ++n) {
-    std::string doc;
     if (n % 40 == 13) {
       invalid_lines.push_back(n);
-      switch (n / 40) {
-        case 0:
-          doc = "{not json";
-          break;
-        case 1:
-          doc = std::string("{") + kHeader + R"(, "lines": [)" + line("P1", 1, "PZA", 2) +
-                R"(], "finalise": true})";
-          break;
-        case 2:
-          doc = std::string("{") + kHeader + R"(, "lines": []})";
-          break;
-        case 3:
-          doc = std::string("{") + kHeader + R"(, "lines": [{"Producto": {"Pr_Cve_Producto": 1},
-                "Ct_Cantidad_1": 1, "Ct_Unidad_1": "PZA"}]})";
-          break;
-        default:
-          doc = R"({"lines": [)" + line("P1", 1, "PZA", 2) + "]}";
-      }
+      file += invalid[n / 40].first;
     } else if (n % 20 == 7) {
-      // The second line's product has no conversion from boxes: refused.
       refused_lines.push_back(n);
-      doc = std::string("{") + kHeader + R"(, "lines": [)" + line("P1", n, "PZA", 2.5) + ", " +
-            line("P6", 1, "CAJ", 100) + R"(], "finalizar": true})";
+      file += head + line("P1", n, "PZA", 2.5) + ", " + line("P6", 1, "CAJ", 100) +
+              R"(], "finalizar": true})";
       expected_rows += 1;
       ++finalised;
     } else {
-      doc = std::string("{") + kHeader + R"(, "lines": [)" + line("P1", n, "PZA", 2.5) + ", " +
-            line("P5", 1 + n % 3, "CAJ", 180) + R"(], "finalizar": )" + (n % 2 ? "true" : "false") +
-            "}";
+      file += head + line("P1", n, "PZA", 2.5) + ", " + line("P5", 1 + n % 3, "CAJ", 180) +
+              R"(], "finalizar": )" + (n % 2 ? "true" : "false") + "}";
       expected_rows += 2;
       finalised += n % 2;
     }
-    for (char& c : doc)
-      if (c == '\n') c = ' ';
-    file += doc + "\n";
-    if (n % 50 == 0) file += "\n";  // blank lines are skipped
+    file += n % 50 == 0 ? "\n\n" : "\n";  // blank lines are skipped
   }
   fs::path input = write("quotes.jsonl", file);
 
@@ -335,25 +274,13 @@ TEST_F(MainJob, ImportStoresEveryGoodQuoteAndReportsEveryBadOne) {
 
   // Every bad document and every refused line is reported, at its line of the file (the blank
   // lines after documents 50, 100 and 150 count).
-  auto file_line = [](int n) { return n + (n - 1) / 50; };
+  auto at = [&](int n) { return input.string() + ":" + std::to_string(n + (n - 1) / 50) + ": "; };
   for (int n : invalid_lines)
-    EXPECT_NE(
-        run.out.find(input.string() + ":" + std::to_string(file_line(n)) + ": invalid document: "),
-        std::string::npos)
-        << n;
-  EXPECT_NE(run.out.find(":" + std::to_string(file_line(13)) +
-                         ": invalid document: document: "
-                         "not JSON: "),
-            std::string::npos);
-  EXPECT_NE(run.out.find(":" + std::to_string(file_line(53)) +
-                         ": invalid document: finalise: "
-                         "unknown field of the quote document"),
-            std::string::npos);
+    EXPECT_EQ(occurrences(run.out, at(n) + "invalid document: " + invalid[n / 40].second), 1u) << n;
   for (int n : refused_lines)
-    EXPECT_NE(run.out.find(input.string() + ":" + std::to_string(file_line(n)) +
-                           ":   line 2 (P6) refused: No existe conversión de la unidad: CAJ, a la "
-                           "unidad: PZA, para el producto: P6\n"),
-              std::string::npos)
+    EXPECT_EQ(occurrences(run.out, at(n) + "  line 2 (P6) refused: No existe conversión de la "
+                                           "unidad: CAJ, a la unidad: PZA, para el producto: P6\n"),
+              1u)
         << n;
   EXPECT_EQ(occurrences(run.out, ": quote A"), good);
   EXPECT_NE(run.out.find("Imported 200 documents in "), std::string::npos);
@@ -369,7 +296,7 @@ TEST_F(MainJob, ImportStoresEveryGoodQuoteAndReportsEveryBadOne) {
               std::string::npos);
 }
 
-TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHolds) {
+TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHoldsAndStatusCommandsReportTheComponentsError) {
   init_demo();
   ASSERT_EQ(on_db("quote", quoted(kSource + "/examples/demo-quote.json")).status, 0);
   Result show = program("show --json --db " + quoted(db.string()) + " A0000000001");
@@ -383,24 +310,13 @@ TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHolds) {
   EXPECT_EQ(shown["history"], rows("SELECT * FROM Historial_Seguimiento WHERE Hs_Documento = ? "
                                    "ORDER BY Hs_ID",
                                    {"A0000000001"}));
-  EXPECT_EQ(shown["lines"].size(), 4u);
-  EXPECT_EQ(shown["header"]["Es_Cve_Estado"], "AC");
   EXPECT_EQ(shown["header"]["Oper_Alta"], "PRUEBA");
-
   Result unknown = program("show --db " + quoted(db.string()) + " A0000000099");
   EXPECT_EQ(unknown.status, 1);
   EXPECT_EQ(unknown.out, "");
   EXPECT_EQ(unknown.err, "quorlane show: there is no quote with the folio 'A0000000099' in " +
                              db.string() + "\n");
-  Result no_db = program("show --db missing.db A0000000001");
-  EXPECT_EQ(no_db.status, 2);
-  EXPECT_NE(no_db.err.find("there is no database 'missing.db'"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "missing.db"));
-}
 
-TEST_F(MainJob, StatusCommandsCallTheComponentAndReportItsError) {
-  init_demo();
-  ASSERT_EQ(on_db("quote", quoted(kSource + "/examples/demo-quote.json")).status, 0);
   auto status_of = [&] {
     return rows(
         "SELECT DISTINCT Es_Cve_Estado FROM Cotizacion UNION "
@@ -423,33 +339,11 @@ TEST_F(MainJob, StatusCommandsCallTheComponentAndReportItsError) {
   EXPECT_EQ(cancel.status, 0);
   EXPECT_EQ(Json::parse(cancel.out)["ok"], true);
   EXPECT_EQ(status_of(), Json::parse(R"([{"Es_Cve_Estado": "CA"}])"));
-  EXPECT_EQ(rows("SELECT Hs_Descripcion FROM Historial_Seguimiento ORDER BY Hs_ID"),
-            Json::parse(R"([{"Hs_Descripcion": "Registro de cotización"},
-                            {"Hs_Descripcion": "Baja de cotización"}])"));
 
   Result finalize = on_db("finalize", "--json ''");
   EXPECT_EQ(finalize.status, 1);
   EXPECT_EQ(Json::parse(finalize.out)["error"],
             "Quorlane.dll - Finalizar_Cotizacion()\r\nLa cotización es incorrecta, no hay datos");
-}
-
-TEST_F(MainJob, EveryCommandHasHelpWithAnExample) {
-  for (const char* command :
-       {"quote", "import", "show", "finalize", "authorize", "reject", "cancel", "delete"}) {
-    Result help = program(std::string(command) + " --help");
-    EXPECT_EQ(help.status, 0) << command;
-    EXPECT_NE(help.out.find("Example:\n  quorlane " + std::string(command) + " --db quotes.db "),
-              std::string::npos)
-        << help.out;
-    EXPECT_NE(help.out.find("QUORLANE_DB"), std::string::npos) << command;
-  }
-  Result usage = program("quote");
-  EXPECT_EQ(usage.status, 2);
-  EXPECT_NE(usage.err.find("a quote document is required"), std::string::npos) << usage.err;
-  Result schema = program("quote --schema");
-  EXPECT_EQ(schema.status, 0);
-  EXPECT_EQ(Json::parse(schema.out),
-            Json::parse(file_text(kSource + "/docs/quote-document.schema.json")));
 }
 
 }  // namespace
