@@ -340,6 +340,16 @@ TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHoldsAndStatusCommandsReportTheComponen
   EXPECT_EQ(Json::parse(cancel.out)["ok"], true);
   EXPECT_EQ(status_of(), Json::parse(R"([{"Es_Cve_Estado": "CA"}])"));
 
+  // A second quote, rejected: its header and its lines, and only they, take the rejected status.
+  ASSERT_EQ(on_db("quote", quoted(kSource + "/examples/demo-quote.json")).status, 0);
+  Result reject = on_db("reject", "A0000000002");
+  EXPECT_EQ(reject.status, 0) << reject.err;
+  EXPECT_EQ(reject.out, "Quote A0000000002 rejected.\n");
+  EXPECT_EQ(rows("SELECT Ct_Folio, Es_Cve_Estado FROM Cotizacion_Encabezado UNION "
+                 "SELECT DISTINCT Ct_Folio, Es_Cve_Estado FROM Cotizacion ORDER BY 1"),
+            Json::parse(R"([{"Ct_Folio": "A0000000001", "Es_Cve_Estado": "CA"},
+                            {"Ct_Folio": "A0000000002", "Es_Cve_Estado": "RZ"}])"));
+
   Result finalize = on_db("finalize", "--json ''");
   EXPECT_EQ(finalize.status, 1);
   EXPECT_EQ(Json::parse(finalize.out)["error"],
