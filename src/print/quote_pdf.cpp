@@ -164,12 +164,13 @@ class Typesetter {
     in_table_ = true;
     table_header();
     for (size_t i = 0; i < sheet_.lines.size(); ++i) line_row(i);
-    in_table_ = false;
+    // A page that the totals move to repeats the table's header too: every page has it.
     y_ += 10;
     if (sheet_.finalized)
       totals();
     else
       not_finalised();
+    in_table_ = false;
     end_page();
     return page_;
   }
