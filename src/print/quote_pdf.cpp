@@ -124,12 +124,12 @@ constexpr size_t kColumnCount = std::size(kColumns);
 constexpr size_t kDescriptionColumn = 1;
 constexpr size_t kFirstAmountColumn = 5;
 
-// Lays the sheet out page by page. The same walk runs twice: once to count the pages, once to
-// draw them with "Página N de M" known, so that both agree on every page break.
+// Lays the sheet out page by page. Each page is drawn into a recording first; once the last
+// page is known they are played onto the PDF, each with its "Página N de M" foot.
 class Typesetter {
  public:
-  Typesetter(const QuoteSheet& sheet, cairo_t* cr, double width, double height, int pages)
-      : sheet_(sheet), cr_(cr), width_(width), height_(height), total_pages_(pages) {
+  Typesetter(const QuoteSheet& sheet, cairo_t* pdf, double width, double height)
+      : sheet_(sheet), pdf_(pdf), cr_(pdf), width_(width), height_(height) {
     // Sizes are in points of the page: Pango's default of 96 dots per inch would enlarge them.
     context_ = pango_cairo_create_context(cr_);
     pango_cairo_context_set_resolution(context_, 72);
@@ -147,14 +147,15 @@ class Typesetter {
   ~Typesetter() {
     for (PangoLayout* l : layouts_) g_object_unref(l);
     g_object_unref(context_);
+    if (cr_ != pdf_) cairo_destroy(cr_);
+    for (cairo_surface_t* page : pages_) cairo_surface_destroy(page);
     for (auto& [key, font] : fonts_) pango_font_description_free(font);
   }
   Typesetter(const Typesetter&) = delete;
   Typesetter& operator=(const Typesetter&) = delete;
 
-  // Lays out (and, with `draw`, draws) the whole document; returns the number of pages.
-  int run(bool draw) {
-    draw_ = draw;
+  // Lays out and draws the whole document; returns the number of pages.
+  int run() {
     table_page_top_ = kTopMargin + kRunningHead + table_header_height();
     page_ = 0;
     in_table_ = false;
@@ -172,6 +173,13 @@ class Typesetter {
       not_finalised();
     in_table_ = false;
     end_page();
+    cr_ = pdf_;
+    for (size_t i = 0; i < pages_.size(); ++i) {
+      cairo_set_source_surface(pdf_, pages_[i], 0, 0);
+      cairo_paint(pdf_);
+      foot(static_cast<int>(i) + 1, static_cast<int>(pages_.size()));
+      cairo_show_page(pdf_);
+    }
     return page_;
   }
 
@@ -215,7 +223,6 @@ class Typesetter {
   void colour(const Rgb& c) { cairo_set_source_rgb(cr_, c.r, c.g, c.b); }
 
   void fill(double x, double y, double w, double h, const Rgb& c) {
-    if (!draw_) return;
     colour(c);
     cairo_rectangle(cr_, x, y, w, h);
     cairo_fill(cr_);
@@ -228,11 +235,9 @@ class Typesetter {
   // Writes a text at (x, y) within `width`; returns its height.
   double write(const RichText& text, double x, double y, double width, const Style& style) {
     double h = set(layouts_[0], text, width, style);
-    if (draw_) {
-      colour(style.colour);
-      cairo_move_to(cr_, x, y);
-      pango_cairo_show_layout(cr_, layouts_[0]);
-    }
+    colour(style.colour);
+    cairo_move_to(cr_, x, y);
+    pango_cairo_show_layout(cr_, layouts_[0]);
     return h;
   }
 
@@ -240,18 +245,16 @@ class Typesetter {
   double badge(const std::string& text, double right, double y, const Rgb& c) {
     Style style{8.5, true, kWhite, PANGO_ALIGN_LEFT};
     double w = natural_width(text, style) + 12;
-    if (draw_) {
-      double x = right - w, h = 16, r = 3;
-      colour(c);
-      cairo_new_sub_path(cr_);
-      cairo_arc(cr_, x + w - r, y + r, r, -G_PI / 2, 0);
-      cairo_arc(cr_, x + w - r, y + h - r, r, 0, G_PI / 2);
-      cairo_arc(cr_, x + r, y + h - r, r, G_PI / 2, G_PI);
-      cairo_arc(cr_, x + r, y + r, r, G_PI, 3 * G_PI / 2);
-      cairo_close_path(cr_);
-      cairo_fill(cr_);
-      write(text, x + 6, y + 2, 0, style);
-    }
+    double x = right - w, h = 16, r = 3;
+    colour(c);
+    cairo_new_sub_path(cr_);
+    cairo_arc(cr_, x + w - r, y + r, r, -G_PI / 2, 0);
+    cairo_arc(cr_, x + w - r, y + h - r, r, 0, G_PI / 2);
+    cairo_arc(cr_, x + r, y + h - r, r, G_PI / 2, G_PI);
+    cairo_arc(cr_, x + r, y + r, r, G_PI, 3 * G_PI / 2);
+    cairo_close_path(cr_);
+    cairo_fill(cr_);
+    write(text, x + 6, y + 2, 0, style);
     return w;
   }
 
@@ -260,6 +263,9 @@ class Typesetter {
   void new_page() {
     if (page_ > 0) end_page();
     ++page_;
+    cairo_rectangle_t extents{0, 0, width_, height_};
+    pages_.push_back(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents));
+    cr_ = cairo_create(pages_.back());
     y_ = kTopMargin;
     if (page_ == 1) {
       letterhead();
@@ -271,15 +277,18 @@ class Typesetter {
   }
 
   void end_page() {
-    if (!draw_) return;
+    cairo_destroy(cr_);
+    cr_ = pdf_;
+  }
+
+  void foot(int page, int pages) {
     double y = bottom_ + 12;
     rule(y, kRule);
     Style foot{8, false, kMuted, PANGO_ALIGN_LEFT};
     write("Cotización " + sheet_.folio, kSideMargin, y + 5, body_width() / 2, foot);
     foot.align = PANGO_ALIGN_RIGHT;
-    write("Página " + std::to_string(page_) + " de " + std::to_string(total_pages_),
+    write("Página " + std::to_string(page) + " de " + std::to_string(pages),
           kSideMargin + body_width() / 2, y + 5, body_width() / 2, foot);
-    cairo_show_page(cr_);
   }
 
   // The first page's head: the branch as letterhead, the title, folio, date and status.
@@ -521,7 +530,6 @@ class Typesetter {
   void draw_row(const std::vector<Cell>& cells, size_t flowing, const std::vector<LineBox>& lines,
                 size_t first, size_t end, bool first_part, const Rgb* background, double pad,
                 double height) {
-    if (!draw_) return;
     if (background) fill(kSideMargin, y_, body_width(), height, *background);
     for (size_t i = 0; i < cells.size(); ++i) {
       const Cell& cell = cells[i];
@@ -541,15 +549,15 @@ class Typesetter {
   }
 
   const QuoteSheet& sheet_;
-  cairo_t* cr_;
+  cairo_t* const pdf_;
+  cairo_t* cr_;  // the current page's recording, or the PDF
+  std::vector<cairo_surface_t*> pages_;
   const double width_, height_;
-  const int total_pages_;
   PangoContext* context_;
   std::vector<PangoLayout*> layouts_;  // one per cell of a row
   std::map<std::pair<int, bool>, PangoFontDescription*> fonts_;
   std::vector<double> column_x_, column_width_;
   double bottom_ = 0;
-  bool draw_ = false;
   int page_ = 0;
   double y_ = 0;
   double body_top_ = 0;  // where the body of the current page starts
@@ -568,13 +576,7 @@ int write_quote_pdf(const QuoteSheet& sheet, Paper paper, cairo_write_func_t wri
                                  valid_utf8("Cotización " + sheet.folio).c_str());
   cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Quorlane");
   cairo_t* cr = cairo_create(surface);
-  int pages = 0;
-  {
-    Typesetter counter(sheet, cr, width, height, 0);
-    pages = counter.run(false);
-    Typesetter typesetter(sheet, cr, width, height, pages);
-    typesetter.run(true);
-  }
+  int pages = Typesetter(sheet, cr, width, height).run();
   cairo_destroy(cr);
   cairo_surface_finish(surface);
   cairo_status_t status = cairo_surface_status(surface);
