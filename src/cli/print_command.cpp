@@ -38,7 +38,7 @@ class PrintCommand final : public Command {
     PrintOptions options;
     options.paper = paper_ == "letter" ? Paper::Letter : Paper::A4;
     try {
-      int pages = print_quote(settings.database, folio_, output, options);
+      int pages = quorlane::print_quote(settings.database, folio_, output, options);
       std::cout << "Quote " << folio_ << " written to " << output << " (" << pages
                 << (pages == 1 ? " page" : " pages") << ").\n";
       return 0;

@@ -332,41 +332,32 @@ class Typesetter {
     const double gap = 16, label = 86;
     const double half = (body_width() - gap) / 2;
     const double right = kSideMargin + half + gap;
-    auto is_left = [](const std::string& l) {
-      return l == "Cliente" || l == "Atención" || l == "Referencia" || l == "Condición de venta";
-    };
-    std::vector<const SheetField*> left, right_side;
-    const SheetField* comment = nullptr;
-    for (const SheetField& f : sheet_.fields) {
-      if (f.label == "Comentario")
-        comment = &f;
-      else
-        (is_left(f.label) ? left : right_side).push_back(&f);
-    }
     const Style label_style{8, false, kMuted};
+    const std::vector<SheetField>& left = sheet_.customer_fields;
+    const std::vector<SheetField>& right_side = sheet_.seller_fields;
     for (size_t i = 0; i < std::max(left.size(), right_side.size()); ++i) {
       std::vector<Cell> cells(4);
       for (int side = 0; side < 2; ++side) {
-        const std::vector<const SheetField*>& fields = side == 0 ? left : right_side;
+        const std::vector<SheetField>& fields = side == 0 ? left : right_side;
         const double x = side == 0 ? kSideMargin : right;
         if (i >= fields.size()) {
           cells[side * 2] = {RichText(), x, label, label_style};
           cells[side * 2 + 1] = {RichText(), x + label, half - label, label_style};
           continue;
         }
-        const bool customer = fields[i]->label == "Cliente";
-        cells[side * 2] = {RichText(fields[i]->label), x, label, label_style};
-        cells[side * 2 + 1] = {RichText(fields[i]->value, customer),
+        const bool customer = side == 0 && i == 0 && !sheet_.customer.empty();
+        cells[side * 2] = {RichText(fields[i].label), x, label, label_style};
+        cells[side * 2 + 1] = {RichText(fields[i].value, customer),
                                x + label,
                                half - label,
                                {customer ? 11.0 : 9.5, customer, kInk}};
       }
       row(cells, 1, nullptr, 1.5);
     }
-    if (comment) {
+    if (!sheet_.comment.empty()) {
       y_ += 4;
-      std::vector<Cell> cells = {{RichText(comment->label), kSideMargin, label, label_style},
-                                 {RichText(comment->value),
+      std::vector<Cell> cells = {{RichText("Comentario"), kSideMargin, label, label_style},
+                                 {RichText(sheet_.comment),
                                   kSideMargin + label,
                                   body_width() - label,
                                   {9.5, false, kInk}}};

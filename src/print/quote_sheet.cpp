@@ -140,31 +140,31 @@ QuoteSheet make_quote_sheet(db::Database& database, const cli::StoredQuote& quot
   const std::string condition = header_or_line("Ct_Condicion_Venta");
   const std::string rate = header_or_line("Ct_Tipo_Cambio");
 
-  const std::vector<SheetField> fields = {
-      {"Cliente", sheet.customer},
-      {"Atención", header_or_line("Ct_Atencion")},
-      {"Referencia", header_or_line("Ct_Referencia")},
-      {"Sucursal", key_and_name(branch, branch_name)},
-      {"Almacén",
-       key_and_name(warehouse, catalogue.name("SELECT Al_Descripcion FROM Almacen WHERE "
-                                              "Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ?",
-                                              {branch, warehouse}))},
-      {"Vendedor",
-       key_and_name(seller,
-                    catalogue.name("SELECT Vn_Descripcion FROM Vendedor WHERE Vn_Cve_Vendedor = ?",
-                                   {seller}))},
-      {"Moneda",
-       key_and_name(sheet.currency,
-                    catalogue.name("SELECT Mn_Descripcion FROM Moneda WHERE Mn_Cve_Moneda = ?",
-                                   {sheet.currency}))},
-      {"Tipo de cambio", rate},
-      {"Condición de venta",
-       key_and_name(condition, catalogue.name("SELECT Cv_Descripcion FROM Condicion_Venta "
-                                              "WHERE Cv_Cve_Condicion_Venta = ?",
-                                              {condition}))},
-      {"Comentario", header_or_line("Ct_Comentario")}};
-  for (const SheetField& f : fields)
-    if (!f.value.empty()) sheet.fields.push_back(f);
+  auto add = [](std::vector<SheetField>& to, const char* label, const std::string& value) {
+    if (!value.empty()) to.push_back({label, value});
+  };
+  add(sheet.customer_fields, "Cliente", sheet.customer);
+  add(sheet.customer_fields, "Atención", header_or_line("Ct_Atencion"));
+  add(sheet.customer_fields, "Referencia", header_or_line("Ct_Referencia"));
+  add(sheet.customer_fields, "Condición de venta",
+      key_and_name(condition, catalogue.name("SELECT Cv_Descripcion FROM Condicion_Venta "
+                                             "WHERE Cv_Cve_Condicion_Venta = ?",
+                                             {condition})));
+  add(sheet.seller_fields, "Sucursal", key_and_name(branch, branch_name));
+  add(sheet.seller_fields, "Almacén",
+      key_and_name(warehouse, catalogue.name("SELECT Al_Descripcion FROM Almacen WHERE "
+                                             "Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ?",
+                                             {branch, warehouse})));
+  add(sheet.seller_fields, "Vendedor",
+      key_and_name(seller,
+                   catalogue.name("SELECT Vn_Descripcion FROM Vendedor WHERE Vn_Cve_Vendedor = ?",
+                                  {seller})));
+  add(sheet.seller_fields, "Moneda",
+      key_and_name(sheet.currency,
+                   catalogue.name("SELECT Mn_Descripcion FROM Moneda WHERE Mn_Cve_Moneda = ?",
+                                  {sheet.currency})));
+  add(sheet.seller_fields, "Tipo de cambio", rate);
+  sheet.comment = header_or_line("Ct_Comentario");
 
   db::Rows parameter = database.run("SELECT Pa_Valor FROM Parametro WHERE Pa_Cve_Parametro = ?",
                                     {Variant(kPromotionParameter)});

@@ -34,7 +34,12 @@ struct QuoteSheet {
   bool status_alert = false;  // rejected or cancelled
   bool finalized = false;     // the totals have been written by finalisation
   std::string currency;       // the currency's code
-  std::vector<SheetField> fields;
+  // The customer's side (the customer first, then attention, reference, sale condition) and
+  // the seller's (branch, warehouse, seller, currency, exchange rate); fields without a value
+  // are left out.
+  std::vector<SheetField> customer_fields;
+  std::vector<SheetField> seller_fields;
+  std::string comment;
   std::vector<SheetLine> lines;
   std::vector<SheetField> totals;  // values with the currency code; the last is the net amount
 };
