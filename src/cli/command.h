@@ -32,6 +32,7 @@ std::unique_ptr<Command> make_script_command();
 std::unique_ptr<Command> make_quote_command();
 std::unique_ptr<Command> make_import_command();
 std::unique_ptr<Command> make_show_command();
+std::unique_ptr<Command> make_print_command();
 // finalize, authorize, reject, cancel, delete
 std::vector<std::unique_ptr<Command>> make_status_commands();
 

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
   commands.push_back(make_quote_command());
   commands.push_back(make_import_command());
   commands.push_back(make_show_command());
+  commands.push_back(make_print_command());
   for (auto& status : make_status_commands()) commands.push_back(std::move(status));
   commands.push_back(make_init_command());
   commands.push_back(make_script_command());

@@ -44,8 +44,8 @@ class ProgramTest : public quorlane::test::ProgramDirTest {
 
 TEST_F(ProgramTest, HelpVersionSchemaAndUsageErrors) {
   const std::string commands = program("--help").out;
-  for (const char* command : {"quote", "import", "show", "finalize", "authorize", "reject",
-                              "cancel", "delete", "init", "script"}) {
+  for (const char* command : {"quote", "import", "show", "print", "finalize", "authorize",
+                              "reject", "cancel", "delete", "init", "script"}) {
     Outcome help = program(std::string(command) + " --help");
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find("Example:\n  quorlane " + std::string(command) + " --db "),
@@ -78,7 +78,9 @@ TEST_F(ProgramTest, HelpVersionSchemaAndUsageErrors) {
            {"script no_such_file.jsonl", "cannot read the file 'no_such_file.jsonl'", false},
            {"init --server-id S1", "", false},
            {"quote", "a quote document is required", false},
-           {"show --db missing.db A0000000001", "there is no database 'missing.db'", false}}) {
+           {"show --db missing.db A0000000001", "there is no database 'missing.db'", false},
+           {"print --db missing.db A0000000001", "there is no database 'missing.db'", false},
+           {"print --paper a5 A0000000001", "--paper: a5 not in {a4,letter}", false}}) {
     Outcome run = program(c.args);
     EXPECT_EQ(run.status, 2) << c.args;
     EXPECT_EQ(run.out, "") << c.args;
