@@ -76,8 +76,7 @@ TEST_P(StatementForms, SqlServerRunsEveryStatementAsWrittenAndTheOthersGetOnlyTh
   size_t rewritten = 0;
   for (const std::string& sql : all) {
     // SQL Server: as written, but for N before each literal where the collation needs it.
-    EXPECT_FALSE(
-        db::adapted_statement(db::Engine::SqlServer, sql, db::Collation::Utf8).has_value())
+    EXPECT_FALSE(db::adapted_statement(db::Engine::SqlServer, sql, db::Collation::Utf8).has_value())
         << sql;
     const std::string national = db::adapt_statement(db::Engine::SqlServer, sql);
     EXPECT_EQ(national != sql, sql.find('\'') != std::string::npos) << sql;
