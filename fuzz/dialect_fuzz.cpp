@@ -1,7 +1,7 @@
-// The dialect layer rewrites exactly two Transact-SQL forms for the engines that lack them. For
-// any text: adapting never fails, leaves every quoted literal (its place in the sequence and its
-// content) as it was, adapts nothing more when run on its own output, and leaves the text alone
-// for SQL Server.
+// The dialect layer rewrites exactly two Transact-SQL forms for the engines that lack them, and
+// puts N before SQL Server's literals. For any text: adapting never fails, leaves every quoted
+// literal (its place in the sequence and its content) as it was, adapts nothing more when run on
+// its own output, and leaves the text alone for SQL Server with a UTF-8 collation.
 #include <strings.h>
 
 #include <cstdint>
@@ -39,6 +39,7 @@ std::string normalized(std::string_view s) {
 
 using quorlane::db::adapt_statement;
 using quorlane::db::adapted_statement;
+using quorlane::db::Collation;
 using quorlane::db::Engine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,6 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (normalized(out) != normalized(sql)) std::abort();
     if (adapted_statement(engine, sql).has_value() != (out != sql)) std::abort();
   }
-  if (adapted_statement(Engine::SqlServer, sql).has_value()) std::abort();
+  // SQL Server: only N before literals, so every literal is kept and a second pass adds none;
+  // with a UTF-8 collation nothing at all.
+  const std::string national = adapt_statement(Engine::SqlServer, sql);
+  if (quorlane::fuzz::quoted_literals(national) != literals) std::abort();
+  if (adapt_statement(Engine::SqlServer, national) != national) std::abort();
+  if (national.size() < sql.size()) std::abort();
+  if (adapted_statement(Engine::SqlServer, sql, Collation::Utf8).has_value()) std::abort();
   return 0;
 }

@@ -33,9 +33,10 @@ class Database : public Connection {
   virtual Engine engine() const = 0;
 
   // Runs one of the host's own statements, written with ? placeholders for `params` (Empty and
-  // Null bind SQL NULL; dates bind their "YYYY-MM-DD HH:MM:SS" text). The statement is prepared
-  // on first use and kept for the connection. Returns the rows a query (or RETURNING) gives.
-  // Fails with the database's message.
+  // Null bind SQL NULL; dates bind as date values on a server, as their "YYYY-MM-DD HH:MM:SS"
+  // text on SQLite). The statement is prepared on first use and kept for the connection. Returns
+  // the rows a query (or RETURNING, or a batch's first result with columns) gives. Fails with
+  // the database's message.
   virtual Rows run(const std::string& sql, const std::vector<Variant>& params = {}) = 0;
 
   // Runs one of the host's own queries of catalogue tables, which the component reads and never
@@ -69,14 +70,17 @@ std::shared_ptr<Database> open_sqlite(const std::string& path);
 // Connects through ODBC with a connection string ("Driver=...;Server=...;..."), in autocommit
 // mode. The engine, and with it the dialect, is the one the server names itself
 // (SQL_DBMS_NAME): PostgreSQL or Microsoft SQL Server; any other fails. A PostgreSQL server must
-// have standard_conforming_strings on, or the connection is refused. Text travels as UTF-16
-// through the driver's wide-character calls. Its Execute reads a query's rows into a
-// MemoryRecordset: SQL NULL gives Null, integer columns Int32 (Double beyond 32 bits), numeric,
-// decimal and floating columns Double, dates "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS",
-// anything else Text. On PostgreSQL its columns are named as SQL Server and SQLite name them,
-// with the spellings of `declared` (unfold_column_names), so that a query answers the same names
-// on every engine; the rows of `run` keep the names the server reports. Failures carry the
-// driver's diagnostics: "[SQLSTATE] message".
+// have standard_conforming_strings on, or the connection is refused. A SQL Server connection
+// asks its database's collation once and, unless it is a UTF-8 one, sends every text literal of
+// every statement as N'...' (adapted_statement). Text travels as UTF-16 through the driver's
+// wide-character calls; a text parameter binds as one nvarchar size up to 4000 characters,
+// nvarchar(max) beyond; a date parameter as a date at midnight, else as a date-time. Its Execute
+// reads a query's rows into a MemoryRecordset: SQL NULL gives Null, integer columns Int32 (Double
+// beyond 32 bits), numeric, decimal and floating columns Double, dates "YYYY-MM-DD", date-times
+// "YYYY-MM-DD HH:MM:SS", anything else Text. On PostgreSQL its columns are named as SQL Server and
+// SQLite name them, with the spellings of `declared` (unfold_column_names), so that a query answers
+// the same names on every engine; the rows of `run` keep the names the server reports. Failures
+// carry the driver's diagnostics: "[SQLSTATE] message".
 std::shared_ptr<Database> open_odbc(const std::string& connection_string,
                                     std::shared_ptr<const DeclaredNames> declared = nullptr);
 

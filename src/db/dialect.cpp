@@ -128,10 +128,55 @@ struct Edit {
   const char* text;
 };
 
+// Whether the literal opening at `quote` is already a national one: N (either case) just before
+// it, standing as a word of its own.
+bool is_national(std::string_view s, size_t quote) {
+  if (quote == 0 || (s[quote - 1] | 0x20) != 'n') return false;
+  return quote == 1 || !is_word_char(s[quote - 2]);
+}
+
+// `sql` with N before every text literal that lacks it; nothing when none does. A literal right
+// after a word (THEN'x') gets a blank before its N, so that the N stays a word of its own.
+std::optional<std::string> national_literals(std::string_view sql) {
+  if (sql.find('\'') == std::string_view::npos) return std::nullopt;
+  std::vector<size_t> quotes;
+  size_t i = 0;
+  while (i < sql.size()) {
+    size_t after = skip_quoted(sql, i);
+    if (after == i) {
+      ++i;
+      continue;
+    }
+    if (sql[i] == '\'' && !is_national(sql, i)) quotes.push_back(i);
+    i = after;
+  }
+  if (quotes.empty()) return std::nullopt;
+  std::string out;
+  out.reserve(sql.size() + quotes.size() * 2);
+  size_t from = 0;
+  for (size_t quote : quotes) {
+    out.append(sql.substr(from, quote - from));
+    out.append(quote > 0 && is_word_char(sql[quote - 1]) ? " N" : "N");
+    from = quote;
+  }
+  out.append(sql.substr(from));
+  return out;
+}
+
 }  // namespace
 
-std::optional<std::string> adapted_statement(Engine engine, std::string_view sql) {
-  if (engine == Engine::SqlServer) return std::nullopt;
+Collation collation_named(std::string_view name) {
+  constexpr std::string_view kUtf8 = "_UTF8";
+  if (name.size() >= kUtf8.size() &&
+      strncasecmp(name.data() + name.size() - kUtf8.size(), kUtf8.data(), kUtf8.size()) == 0)
+    return Collation::Utf8;
+  return Collation::CodePage;
+}
+
+std::optional<std::string> adapted_statement(Engine engine, std::string_view sql,
+                                             Collation collation) {
+  if (engine == Engine::SqlServer)
+    return collation == Collation::CodePage ? national_literals(sql) : std::nullopt;
   if (!mentions_keyword(sql)) return std::nullopt;
   std::vector<Edit> edits;
   bool statement_start = true;
@@ -188,8 +233,8 @@ std::optional<std::string> adapted_statement(Engine engine, std::string_view sql
   return out;
 }
 
-std::string adapt_statement(Engine engine, std::string_view sql) {
-  std::optional<std::string> adapted = adapted_statement(engine, sql);
+std::string adapt_statement(Engine engine, std::string_view sql, Collation collation) {
+  std::optional<std::string> adapted = adapted_statement(engine, sql, collation);
   return adapted ? std::move(*adapted) : std::string(sql);
 }
 

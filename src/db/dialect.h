@@ -2,6 +2,9 @@
 // rewritten here, and nothing else of the text is touched:
 //   ISNULL(a, b)           ->  COALESCE(a, b)
 //   DELETE table WHERE ... ->  DELETE FROM table WHERE ...
+// SQL Server runs them as written, but for its text literals: a literal without N is read in the
+// code page of the database's collation, which loses every character outside it, so there each
+// '...' goes as N'...' (a literal already N'...' as it is).
 // Quoted literals ('...' with doubled apostrophes), quoted identifiers ("..." and [...]) and
 // comments are skipped whole, so a value that reads "ISNULL(" or "DELETE x WHERE" stays as it is.
 #pragma once
@@ -16,12 +19,24 @@ namespace quorlane::db {
 
 enum class Engine { SqlServer, SQLite, PostgreSQL };
 
+// How a SQL Server database reads a text literal written without N: in the code page of its
+// collation, or (a collation whose name ends in _UTF8) keeping every character. Other engines
+// keep every character of any literal.
+enum class Collation { CodePage, Utf8 };
+
 // The text to run on `engine` when it differs from `sql`; nothing when `sql` runs as it is
-// (always so for SQL Server), so that a statement needing no change is never copied.
-std::optional<std::string> adapted_statement(Engine engine, std::string_view sql);
+// (always so for SQL Server with a UTF-8 collation), so that a statement needing no change is
+// never copied.
+std::optional<std::string> adapted_statement(Engine engine, std::string_view sql,
+                                             Collation collation = Collation::CodePage);
 
 // The text to run on `engine`.
-std::string adapt_statement(Engine engine, std::string_view sql);
+std::string adapt_statement(Engine engine, std::string_view sql,
+                            Collation collation = Collation::CodePage);
+
+// Whether a SQL Server collation name (as DATABASEPROPERTYEX gives it) keeps every character of
+// a literal without N.
+Collation collation_named(std::string_view name);
 
 // The declared spelling of column names (e.g. "Ct_Folio"), by their lower-case form.
 using DeclaredNames = std::unordered_map<std::string, std::string>;

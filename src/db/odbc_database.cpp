@@ -336,8 +336,20 @@ struct Parameter {
   WideText text;
   SQLINTEGER integer = 0;
   double number = 0;
+  SQL_DATE_STRUCT date{};
+  SQL_TIMESTAMP_STRUCT date_time{};
   SQLLEN indicator = 0;
 };
+
+// Texts up to this many characters bind with this one declared size, so that SQL Server keeps
+// one plan for a statement whatever the lengths of its values; a longer one binds as
+// nvarchar(max) (declared size 0), still a plain parameter and never long data, which SQL
+// Server would take as ntext (not comparable with =).
+constexpr SQLULEN kTextParameterSize = 4000;
+
+// The question a SQL Server connection asks once, to know how its database reads literals.
+constexpr const char* kCollationQuery =
+    "SELECT CONVERT(NVARCHAR(128), DATABASEPROPERTYEX(DB_NAME(), 'Collation'))";
 
 Engine engine_named(const std::string& dbms) {
   if (dbms.find("PostgreSQL") != std::string::npos) return Engine::PostgreSQL;
@@ -371,6 +383,12 @@ class OdbcDatabase final : public Database {
     if (engine_ == Engine::PostgreSQL &&
         run("SHOW standard_conforming_strings", {}).first().to_text() != "on")
       throw Failure(kNonStandardStrings);
+    // Asked while literals still go as written (collation_ starts as Utf8), so the question is
+    // sent exactly as it stands. A database that does not answer keeps the safe reading.
+    if (engine_ == Engine::SqlServer) {
+      Variant name = run(kCollationQuery, {}).first();
+      collation_ = name.is_null() ? Collation::CodePage : collation_named(name.to_text());
+    }
   }
 
   ~OdbcDatabase() override {
@@ -381,14 +399,13 @@ class OdbcDatabase final : public Database {
 
   std::shared_ptr<Recordset> Execute(const std::string& sql, int32_t) override {
     refuse_nul(sql);
-    std::optional<std::string> adapted = adapted_statement(engine_, sql);
+    std::optional<std::string> adapted = adapted_statement(engine_, sql, collation_);
     WideText text = wide(adapted ? *adapted : sql);
     StatementHandle stmt(dbc_);
     Rows rows;
     changes_ = 0;
-    if (check_execution(
-            SQLExecDirectW(stmt.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
-            stmt.get()))
+    if (executed(SQLExecDirectW(stmt.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+                 stmt.get()))
       rows = read_rows(stmt.get());
     // Its columns named as SQL Server and SQLite name them, not as PostgreSQL folded them.
     if (engine_ == Engine::PostgreSQL) unfold_column_names(sql, rows.columns, declared_.get());
@@ -409,7 +426,7 @@ class OdbcDatabase final : public Database {
     for (size_t i = 0; i < params.size(); ++i)
       bind(stmt, static_cast<SQLUSMALLINT>(i + 1), params[i], values[i]);
     changes_ = 0;
-    if (!check_execution(SQLExecute(stmt), stmt)) return Rows();
+    if (!executed(SQLExecute(stmt), stmt)) return Rows();
     return read_rows(stmt);
   }
 
@@ -426,6 +443,14 @@ class OdbcDatabase final : public Database {
   }
 
  private:
+  // Whether the executed statement has results to read. On SQL Server a batch whose first
+  // statement changed no row answers SQL_NO_DATA, yet the batch's later results follow it.
+  bool executed(SQLRETURN rc, SQLHSTMT stmt) {
+    if (check_execution(rc, stmt)) return true;
+    if (engine_ != Engine::SqlServer) return false;
+    return check_execution(SQLMoreResults(stmt), stmt);
+  }
+
   // The rows of the statement's first result that has columns; a statement without one leaves
   // the count of rows it changed.
   Rows read_rows(SQLHSTMT stmt) {
@@ -483,7 +508,8 @@ class OdbcDatabase final : public Database {
       cache_.clear();
     }
     StatementHandle stmt(dbc_);
-    WideText text = wide(sql);
+    std::optional<std::string> adapted = adapted_statement(engine_, sql, collation_);
+    WideText text = wide(adapted ? *adapted : sql);
     check(SQLPrepareW(stmt.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
           SQL_HANDLE_STMT, stmt.get());
     SQLHSTMT kept = stmt.release();
@@ -491,15 +517,17 @@ class OdbcDatabase final : public Database {
     return kept;
   }
 
-  // Empty and Null bind SQL NULL, yes/no 1 or 0, dates their "YYYY-MM-DD HH:MM:SS" text.
+  // Empty and Null bind SQL NULL, yes/no 1 or 0, a date at midnight a date value and any other a
+  // date-time value (which the server reads the same under every language and date format),
+  // text as wide characters.
   void bind(SQLHSTMT stmt, SQLUSMALLINT index, const Variant& value, Parameter& p) {
     SQLRETURN rc = SQL_SUCCESS;
     switch (value.kind()) {
       case Variant::Kind::Empty:
       case Variant::Kind::Null:
         p.indicator = SQL_NULL_DATA;
-        rc = SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0,
-                              nullptr, 0, &p.indicator);
+        rc = SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                              kTextParameterSize, 0, nullptr, 0, &p.indicator);
         break;
       case Variant::Kind::Boolean:
       case Variant::Kind::Int16:
@@ -514,19 +542,37 @@ class OdbcDatabase final : public Database {
         rc = SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0,
                               &p.number, 0, nullptr);
         break;
-      case Variant::Kind::Date:
-      case Variant::Kind::Text: {
-        if (value.kind() == Variant::Kind::Date) {
-          p.text = wide(date_time_text(Date{value.raw_double()}));
+      case Variant::Kind::Date: {
+        int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+        const std::string text = date_time_text(Date{value.raw_double()});
+        std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &year, &month, &day, &hour, &minute,
+                    &second);
+        if (hour == 0 && minute == 0 && second == 0) {
+          p.date = {static_cast<SQLSMALLINT>(year), static_cast<SQLUSMALLINT>(month),
+                    static_cast<SQLUSMALLINT>(day)};
+          rc = SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0,
+                                &p.date, sizeof p.date, nullptr);
         } else {
-          refuse_nul(value.raw_text());
-          p.text = wide(value.raw_text());
+          p.date_time = {static_cast<SQLSMALLINT>(year),
+                         static_cast<SQLUSMALLINT>(month),
+                         static_cast<SQLUSMALLINT>(day),
+                         static_cast<SQLUSMALLINT>(hour),
+                         static_cast<SQLUSMALLINT>(minute),
+                         static_cast<SQLUSMALLINT>(second),
+                         0};
+          // 19 characters, no fraction of a second: "YYYY-MM-DD HH:MM:SS".
+          rc = SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
+                                SQL_TYPE_TIMESTAMP, 19, 0, &p.date_time, sizeof p.date_time,
+                                nullptr);
         }
+        break;
+      }
+      case Variant::Kind::Text: {
+        refuse_nul(value.raw_text());
+        p.text = wide(value.raw_text());
         p.indicator = static_cast<SQLLEN>(p.text.size() * sizeof(SQLWCHAR));
-        SQLULEN size = std::max<SQLULEN>(p.text.size(), 1);
-        // Past 4000 characters SQL Server takes only a long text parameter.
-        SQLSMALLINT type = size > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
-        rc = SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, type, size, 0,
+        SQLULEN size = p.text.size() <= kTextParameterSize ? kTextParameterSize : 0;
+        rc = SQLBindParameter(stmt, index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, size, 0,
                               p.text.data(), p.indicator, &p.indicator);
         break;
       }
@@ -540,6 +586,7 @@ class OdbcDatabase final : public Database {
   ConnectionHandle connection_;  // first made, last gone
   SQLHDBC dbc_ = connection_.get();
   Engine engine_ = Engine::PostgreSQL;
+  Collation collation_ = Collation::Utf8;
   std::shared_ptr<const DeclaredNames> declared_;
   int64_t changes_ = 0;
   std::unordered_map<std::string, SQLHSTMT> cache_;

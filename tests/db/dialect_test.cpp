@@ -65,9 +65,44 @@ TEST(Dialect, OnlyDeleteWithoutFromAndTwoArgumentIsnullAreRewritten) {
     }
   }
   for (const auto& [sql, adapted] : rewritten) {
-    EXPECT_FALSE(adapted_statement(Engine::SqlServer, sql).has_value()) << sql;
-    EXPECT_EQ(adapt_statement(Engine::SqlServer, sql), sql);
+    EXPECT_FALSE(adapted_statement(Engine::SqlServer, sql, Collation::Utf8).has_value()) << sql;
+    EXPECT_EQ(adapt_statement(Engine::SqlServer, sql, Collation::Utf8), sql);
   }
+}
+
+// On SQL Server every text literal goes as N'...', its inside untouched, unless the database's
+// collation is a UTF-8 one; nothing else of the text changes.
+TEST(Dialect, SqlServerGetsNationalLiteralsUnlessItsCollationIsUtf8) {
+  const std::pair<std::string, std::string> rewritten[] = {
+      {"INSERT INTO Cotizacion_Encabezado (Ct_Folio, Ct_Comentario) VALUES ('A1', "
+       "'Señora Müller — 日本語 Ωμέγα, O''Brien: ''ISNULL(a, b)''')",
+       "INSERT INTO Cotizacion_Encabezado (Ct_Folio, Ct_Comentario) VALUES (N'A1', "
+       "N'Señora Müller — 日本語 Ωμέγα, O''Brien: ''ISNULL(a, b)''')"},
+      // Already national (either case) stays; a word ending in N is no prefix.
+      {"SELECT N'a', n'b', 'c', '' FROM t WHERE IN_N = 'N'",
+       "SELECT N'a', n'b', N'c', N'' FROM t WHERE IN_N = N'N'"},
+      {"SELECT CASE WHEN a = 1 THEN'x' ELSE'y' END, @N'z'",
+       "SELECT CASE WHEN a = 1 THEN N'x' ELSE N'y' END, @N N'z'"},
+      // Comments and quoted names are no literals, whatever apostrophes they hold.
+      {"-- 'nota'\nSELECT [it's], \"o'k\" /* 'x' */ FROM t WHERE c = 'd'",
+       "-- 'nota'\nSELECT [it's], \"o'k\" /* 'x' */ FROM t WHERE c = N'd'"},
+      {"DELETE Cotizacion WHERE Ct_Folio = 'A1'; SELECT 'unterminated",
+       "DELETE Cotizacion WHERE Ct_Folio = N'A1'; SELECT N'unterminated"}};
+  const std::string unchanged[] = {"SELECT ISNULL(a, 0) FROM t", "SELECT N'ya', [a'b] FROM t",
+                                   "-- 'x'\nSELECT 1"};
+  for (const auto& [sql, national] : rewritten) {
+    EXPECT_EQ(adapt_statement(Engine::SqlServer, sql), national);
+    EXPECT_EQ(adapt_statement(Engine::SqlServer, national), national);
+    EXPECT_FALSE(adapted_statement(Engine::SqlServer, sql, Collation::Utf8).has_value());
+  }
+  for (const std::string& sql : unchanged)
+    EXPECT_FALSE(adapted_statement(Engine::SqlServer, sql).has_value()) << sql;
+
+  EXPECT_EQ(collation_named("Latin1_General_100_CI_AS_SC_UTF8"), Collation::Utf8);
+  EXPECT_EQ(collation_named("latin1_general_100_ci_as_sc_utf8"), Collation::Utf8);
+  EXPECT_EQ(collation_named("SQL_Latin1_General_CP1_CI_AS"), Collation::CodePage);
+  EXPECT_EQ(collation_named("UTF8"), Collation::CodePage);
+  EXPECT_EQ(collation_named(""), Collation::CodePage);
 }
 
 // The names PostgreSQL reports for the result of `sql`, spelt back.

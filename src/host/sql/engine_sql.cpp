@@ -20,9 +20,11 @@ std::string first_row_query(db::Engine engine, std::string_view select) {
 
 const char* folio_update(db::Engine engine) {
   if (engine == db::Engine::SqlServer)
-    return "UPDATE Folio SET Fo_Ultimo = Fo_Ultimo + 1 "
-           "OUTPUT inserted.Fo_Prefijo, inserted.Fo_Ultimo "
-           "WHERE Sc_Cve_Sucursal = ? AND Fo_Tipo_Documento = ?";
+    return "DECLARE @f TABLE (Fo_Prefijo NVARCHAR(MAX), Fo_Ultimo BIGINT); "
+           "UPDATE Folio SET Fo_Ultimo = Fo_Ultimo + 1 "
+           "OUTPUT inserted.Fo_Prefijo, inserted.Fo_Ultimo INTO @f "
+           "WHERE Sc_Cve_Sucursal = ? AND Fo_Tipo_Documento = ?; "
+           "SELECT Fo_Prefijo, Fo_Ultimo FROM @f;";
   return "UPDATE Folio SET Fo_Ultimo = Fo_Ultimo + 1 "
          "WHERE Sc_Cve_Sucursal = ? AND Fo_Tipo_Documento = ? RETURNING Fo_Prefijo, Fo_Ultimo";
 }
@@ -37,6 +39,15 @@ const char* current_date_time_query(db::Engine engine) {
       break;
   }
   return "SELECT datetime('now', 'localtime')";
+}
+
+Variant date_parameter(db::Engine engine, Date date, bool with_time) {
+  if (engine == db::Engine::SQLite)
+    return Variant(with_time ? date_time_text(date) : date_only_text(date));
+  if (with_time) return Variant(date);
+  Date day;
+  parse_date(date_only_text(date), day);
+  return Variant(day);
 }
 
 std::string sql_date_text(db::Engine engine, Date date) {

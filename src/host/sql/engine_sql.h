@@ -16,8 +16,15 @@ std::string first_row_query(db::Engine engine, std::string_view select);
 
 // Raises Folio.Fo_Ultimo of one branch (first parameter) and document type (second) by one and
 // gives back Fo_Prefijo and the new Fo_Ultimo, in one statement: the row stays locked from the
-// raise to the read, so no two callers of any thread or process see the same number.
+// raise to the read, so no two callers of any thread or process see the same number. On SQL
+// Server one batch: the UPDATE's OUTPUT goes INTO a table variable (a table with a trigger takes
+// no plain OUTPUT) that the batch's last statement reads back.
 const char* folio_update(db::Engine engine);
+
+// A date parameter of the host's statements: `date` (its day only when `with_time` is false) as
+// a date value for a server, which reads it the same under every language and date format; for
+// SQLite, which keeps dates as text, "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS".
+Variant date_parameter(db::Engine engine, Date date, bool with_time);
 
 // The database's current local date-time, as "YYYY-MM-DD HH:MM:SS".
 const char* current_date_time_query(db::Engine engine);

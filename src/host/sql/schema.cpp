@@ -206,11 +206,14 @@ const std::vector<Table>& tables() {
 }
 
 // SQL Server keeps no TEXT worth the name: texts are NVARCHAR, bounded where the column is part
-// of a key or an index (which SQL Server limits to 900 bytes).
-const char* sql_server_type_name(Type type, bool indexed) {
+// of a key or an index. A clustered primary key holds at most 900 bytes (two a character), so the
+// text columns of a key of five get 90 characters each instead of 100.
+std::string sql_server_type_name(Type type, bool indexed, size_t key_columns) {
   switch (type) {
     case Type::Text:
-      return indexed ? "NVARCHAR(100)" : "NVARCHAR(MAX)";
+      if (!indexed) return "NVARCHAR(MAX)";
+      if (key_columns * 100 * 2 > 900) return "NVARCHAR(" + std::to_string(450 / key_columns) + ")";
+      return "NVARCHAR(100)";
     case Type::Number:
       return "FLOAT";
     case Type::Integer:
@@ -222,7 +225,8 @@ const char* sql_server_type_name(Type type, bool indexed) {
     case Type::DateTime:
       return "DATETIME2(0)";
     case Type::Id:
-      return "INT IDENTITY(1, 1) PRIMARY KEY";
+      // A row per line written, for good: INT would run out in a busy database's lifetime.
+      return "BIGINT IDENTITY(1, 1) PRIMARY KEY";
   }
   return "NVARCHAR(MAX)";
 }
@@ -243,9 +247,13 @@ bool is_indexed(const Table& table, const Column& column) {
   return false;
 }
 
-const char* type_name(db::Engine engine, const Table& table, const Column& column) {
-  if (engine == db::Engine::SqlServer)
-    return sql_server_type_name(column.type, is_indexed(table, column));
+std::string type_name(db::Engine engine, const Table& table, const Column& column) {
+  if (engine == db::Engine::SqlServer) {
+    size_t key_columns = 0;
+    for (const Column& c : table.columns) key_columns += c.key ? 1 : 0;
+    return sql_server_type_name(column.type, is_indexed(table, column),
+                                column.key ? key_columns : 0);
+  }
   bool sqlite = engine == db::Engine::SQLite;
   switch (column.type) {
     case Type::Text:
@@ -305,12 +313,12 @@ std::vector<std::string> table_statements(db::Engine engine, const Table& table)
   return statements;
 }
 
+}  // namespace
+
 db::Engine engine_of(Connection& connection) {
   auto* database = dynamic_cast<db::Database*>(&connection);
   return database != nullptr ? database->engine() : db::Engine::SQLite;
 }
-
-}  // namespace
 
 std::vector<std::string> schema_statements(db::Engine engine) {
   std::vector<std::string> all;

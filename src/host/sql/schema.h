@@ -13,6 +13,12 @@ namespace quorlane {
 // (SQLite and PostgreSQL: TEXT, DOUBLE PRECISION, ...; SQL Server: NVARCHAR, FLOAT, ...).
 std::vector<std::string> schema_statements(db::Engine engine);
 
+// The statements that add the demonstration catalogue, leaving rows already there as they are.
+std::vector<std::string> demo_catalogue_statements(db::Engine engine);
+
+// The engine of a connection of the standard host; SQLite for any other connection.
+db::Engine engine_of(Connection& connection);
+
 // The spelling of every column of the schema, by its lower-case form: the names a server that
 // folds them (PostgreSQL) has lost.
 std::shared_ptr<const db::DeclaredNames> declared_column_names();

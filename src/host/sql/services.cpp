@@ -275,26 +275,24 @@ class SqlDatos final : public cDatos {
                            const std::string& to) override {
     return noted([&] {
       if (from == to) return 1.0;
+      // In order: the product's row from->to (case 0), the general one (1), then the reverse
+      // rows, product's (2) and general (3), whose factor is inverted. The server says which
+      // case a row is, comparing the keys as it did to find the row (a server that ignores
+      // letter case or trailing blanks finds 'caj' for CAJ). A row without a usable factor
+      // counts as none.
       db::Rows rows = host_->database()->run_catalogue(
-          "SELECT Pr_Cve_Producto, Un_Cve_Unidad_Origen, Uc_Factor FROM Unidad_Conversion "
+          "SELECT Uc_Factor, CASE WHEN Un_Cve_Unidad_Origen = ? AND Un_Cve_Unidad_Destino = ? "
+          "THEN 0 ELSE 2 END + CASE WHEN Pr_Cve_Producto = ? THEN 0 ELSE 1 END AS Uc_Caso "
+          "FROM Unidad_Conversion "
           "WHERE Pr_Cve_Producto IN (?, '') AND ((Un_Cve_Unidad_Origen = ? AND "
-          "Un_Cve_Unidad_Destino = ?) OR (Un_Cve_Unidad_Origen = ? AND Un_Cve_Unidad_Destino = ?))",
-          {Variant(product), Variant(from), Variant(to), Variant(to), Variant(from)});
-      // In order: the product's row from->to, the general one, then the reverse rows (product's,
-      // then general) whose factor is inverted. A row without a usable factor counts as none.
-      struct Choice {
-        bool product_row, forward;
-      };
-      for (Choice choice :
-           {Choice{true, true}, Choice{false, true}, Choice{true, false}, Choice{false, false}}) {
-        for (const auto& row : rows.values) {
-          bool product_row = text_or_empty(row[0]) == product;
-          bool forward = text_or_empty(row[1]) == from;
-          if (product_row != choice.product_row || forward != choice.forward) continue;
-          double factor = number_or_zero(row[2]);
-          if (factor == 0) continue;
-          return forward ? factor : 1 / factor;
-        }
+          "Un_Cve_Unidad_Destino = ?) OR (Un_Cve_Unidad_Origen = ? AND Un_Cve_Unidad_Destino = ?)) "
+          "ORDER BY Uc_Caso",
+          {Variant(from), Variant(to), Variant(product), Variant(product), Variant(from),
+           Variant(to), Variant(to), Variant(from)});
+      for (const auto& row : rows.values) {
+        double factor = number_or_zero(row[0]);
+        if (factor == 0) continue;
+        return row[1].to_double() < 2 ? factor : 1 / factor;
       }
       throw Failure(kNoConversion + from + ", a la unidad: " + to +
                     ", para el producto: " + product);
@@ -352,7 +350,7 @@ class SqlDatos final : public cDatos {
       host_->database()->run(
           "INSERT INTO Documento_Registro (Dr_Tabla, Dr_Documento, Dr_ID, Oper_Alta, Fecha_Alta) "
           "VALUES (?, ?, ?, ?, ?)",
-          {Variant(tag), Variant(folio), Variant(line_id), Variant(operator_name()), now_text()});
+          {Variant(tag), Variant(folio), Variant(line_id), Variant(operator_name()), now()});
     });
   }
 
@@ -366,8 +364,8 @@ class SqlDatos final : public cDatos {
           "Hs_Tipo_Entidad, Hs_Entidad, Hs_Fecha, Hs_Descripcion, Oper_Alta, Fecha_Alta) "
           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
           {Variant(module), Variant(document_type), Variant(folio), Variant(entity_type),
-           Variant(entity), Variant(date_only_text(date)), Variant(description),
-           Variant(operator_name()), now_text()});
+           Variant(entity), date_parameter(engine(), date, false), Variant(description),
+           Variant(operator_name()), now()});
     });
   }
 
@@ -413,7 +411,7 @@ class SqlDatos final : public cDatos {
     return name.empty() ? login_name() : name;
   }
 
-  Variant now_text() { return Variant(date_time_text(current_date_time(*host_))); }
+  Variant now() { return date_parameter(engine(), current_date_time(*host_), true); }
 
   std::shared_ptr<StandardHost> host_;
   std::string last_error_;
@@ -444,11 +442,14 @@ class SqlInventario final : public cInventario {
   double Obtener_Costo(const std::string& branch, const std::string& warehouse,
                        const std::string& product, const std::string& size,
                        const std::string& colour, double, const std::string&) override {
-    db::Rows rows = host_->database()->run_catalogue(
-        "SELECT Co_Costo FROM Costo WHERE Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ? AND "
-        "Pr_Cve_Producto = ? AND ((Tl_Cve_Talla = ? AND Cl_Cve_Color = ?) OR "
-        "(Tl_Cve_Talla = '' AND Cl_Cve_Color = '')) "
-        "ORDER BY CASE WHEN Tl_Cve_Talla = ? AND Cl_Cve_Color = ? THEN 0 ELSE 1 END LIMIT 1",
+    std::shared_ptr<db::Database> database = host_->database();
+    db::Rows rows = database->run_catalogue(
+        first_row_query(
+            database->engine(),
+            "SELECT Co_Costo FROM Costo WHERE Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ? AND "
+            "Pr_Cve_Producto = ? AND ((Tl_Cve_Talla = ? AND Cl_Cve_Color = ?) OR "
+            "(Tl_Cve_Talla = '' AND Cl_Cve_Color = '')) "
+            "ORDER BY CASE WHEN Tl_Cve_Talla = ? AND Cl_Cve_Color = ? THEN 0 ELSE 1 END"),
         {Variant(branch), Variant(warehouse), Variant(product), Variant(size), Variant(colour),
          Variant(size), Variant(colour)});
     return number_or_zero(rows.first());
@@ -495,8 +496,8 @@ class SqlPromociones final : public cPromociones {
   tPromocion Obtener_Promocion(Date date, const std::string& branch, const std::string&,
                                const std::string& product, const std::string&, const std::string&,
                                double quantity, const std::string& unit) override {
-    const std::string day = date_only_text(date);
     std::shared_ptr<db::Database> database = host_->database();
+    const Variant day = date_parameter(database->engine(), date, false);
     db::Rows rows = database->run_catalogue(
         first_row_query(
             database->engine(),
@@ -507,8 +508,7 @@ class SqlPromociones final : public cPromociones {
             "AND Pr_Cve_Producto = ? AND Un_Cve_Unidad = ? "
             "AND Pm_Fecha_Inicio <= ? AND Pm_Fecha_Fin >= ? AND Pm_Cantidad_Minima <= ? "
             "ORDER BY Pm_Folio"),
-        {Variant(branch), Variant(product), Variant(unit), Variant(day), Variant(day),
-         Variant(quantity)});
+        {Variant(branch), Variant(product), Variant(unit), day, day, Variant(quantity)});
     tPromocion promotion;
     if (rows.empty()) return promotion;
     const std::vector<Variant>& row = rows.values.front();
