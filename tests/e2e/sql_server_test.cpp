@@ -3,6 +3,9 @@
 // statement and parameter it ran: what a quote's life sends is Transact-SQL a server takes, and
 // no character, date or factor comes back other than it went in.
 #include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
 
 #include <fstream>
 #include <map>
@@ -11,6 +14,7 @@
 #include <set>
 
 #include "e2e/e2e_support.h"
+#include "support/failure_text.h"
 #include "support/program_run.h"
 #include "support/test_databases.h"
 
@@ -42,7 +46,7 @@ std::string unescaped(const std::string& s) {
   return out;
 }
 
-// The driver's log: its statements, and its refusals.
+// The driver's log: its statements, and its refusals and warnings.
 void read_log(const std::string& path, std::vector<Execution>& runs,
               std::vector<std::string>& errors) {
   std::ifstream in(path);
@@ -58,14 +62,53 @@ void read_log(const std::string& path, std::vector<Execution>& runs,
     if (fields[0] == "EXEC") runs.push_back({fields[1], {}});
     if (fields[0] == "PARAM" && !runs.empty())
       runs.back().params.push_back({fields[2], fields[3], fields[4], fields[5]});
-    if (fields[0] == "ERROR") errors.push_back(runs.back().sql + "\n  -> " + fields[1]);
+    if (fields[0] == "ERROR" || fields[0] == "WARNING")
+      errors.push_back(runs.back().sql + "\n  -> " + fields[1]);
   }
+}
+
+// Runs `sql` on the ODBC connection string `connection` straight through the driver manager, as
+// a client other than Quorlane would (with literals as written, no N added).
+void run_raw(const std::string& connection, const std::string& sql) {
+  auto utf16 = [](const std::string& s) {
+    std::basic_string<SQLWCHAR> out;
+    for (size_t i = 0; i < s.size();) {
+      unsigned char c = s[i];
+      int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+      char32_t v = extra == 0 ? c : c & (0x3F >> extra);
+      for (int k = 1; k <= extra; ++k) v = (v << 6) | (s[i + k] & 0x3F);
+      if (v >= 0x10000) {
+        out += static_cast<SQLWCHAR>(0xD800 + ((v - 0x10000) >> 10));
+        v = 0xDC00 + ((v - 0x10000) & 0x3FF);
+      }
+      out += static_cast<SQLWCHAR>(v);
+      i += extra + 1;
+    }
+    return out;
+  };
+  SQLHENV env;
+  SQLHDBC dbc;
+  SQLHSTMT stmt;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+  auto text = utf16(connection);
+  SQLSMALLINT length = 0;
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, text.data(), SQL_NTS, nullptr, 0,
+                                              &length, SQL_DRIVER_NOPROMPT)));
+  SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+  auto statement = utf16(sql);
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLExecDirectW(stmt, statement.data(), SQL_NTS))) << sql;
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  SQLDisconnect(dbc);
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
 }
 
 class SqlServerPath : public ProgramDirTest {
  protected:
   Json run_json(const std::string& command, const std::string& input = "") {
-    ProgramRun run = program(command + " --json --db " + quoted(database.setting()), input);
+    ProgramRun run = program(command + " --json --db " + quoted(database.setting() + login), input);
     EXPECT_EQ(run.status, 0) << command << ": " << run.err << run.out;
     Json answer = Json::parse(run.out, nullptr, false);
     EXPECT_TRUE(answer.is_object() && answer.value("ok", true)) << command << ": " << run.out;
@@ -96,6 +139,7 @@ class SqlServerPath : public ProgramDirTest {
   }
 
   TestDatabase database{TestEngine::SqlServerDouble, Tables::None};
+  std::string login;  // settings of the driver added to the database's
 };
 
 TEST_F(SqlServerPath, TheDemoQuoteKeepsEveryCharacterAndNoStatementIsRefused) {
@@ -119,6 +163,60 @@ TEST_F(SqlServerPath, TheDemoQuoteKeepsEveryCharacterAndNoStatementIsRefused) {
   EXPECT_EQ(text_types, std::set<std::string>{"SQL_C_WCHAR SQL_WVARCHAR"});
   EXPECT_EQ(text_sizes.size(), 1u) << "declared sizes of text parameters: " << text_sizes.size();
   for (const std::string& sql : dates_as_text) ADD_FAILURE() << "a date bound as text: " << sql;
+}
+
+// The driver is a stand-in only while it refuses what SQL Server refuses, loses what a code page
+// 1252 database loses and matches as its collation matches.
+TEST_F(SqlServerPath, TheDriverRefusesLosesAndMatchesAsSqlServerDoes) {
+  TestDatabase tables(TestEngine::SqlServerDouble);
+  QUORLANE_REQUIRE_TEST_DATABASE(tables);
+  std::shared_ptr<db::Database> db = tables.connect();
+  const std::string server = "[42000] [Microsoft][ODBC Driver 18 for SQL Server][SQL Server]";
+  const std::pair<const char*, std::string> refused[] = {
+      {"SELECT Mn_Cve_Moneda FROM Moneda LIMIT 1", server + "Incorrect syntax near 'LIMIT'."},
+      {"UPDATE Moneda SET Mn_Descripcion = N'x' RETURNING Mn_Cve_Moneda",
+       server + "Incorrect syntax near 'RETURNING'."},
+      {"INSERT INTO Moneda (Mn_Cve_Moneda) VALUES (N'X') ON CONFLICT DO NOTHING",
+       server + "Incorrect syntax near the keyword 'ON'."},
+      {"SELECT N'a' || N'b'", server + "Incorrect syntax near '|'."},
+      {"SELECT \"x\" FROM Moneda",
+       "[42S22] [Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Invalid column name 'x'."},
+      {"UPDATE Folio SET Fo_Ultimo = 1 OUTPUT inserted.Fo_Ultimo",
+       server + "The target table 'Folio' of the DML statement cannot have any enabled triggers "
+                "if the statement contains an OUTPUT clause without INTO clause."}};
+  for (const auto& [sql, failure] : refused)
+    EXPECT_EQ(failure_of([&] { db->Execute(sql); }), failure) << sql;
+  // Text written without N keeps what code page 1252 holds, unless the collation is a _UTF8 one.
+  run_raw(tables.setting().substr(5),
+          "INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES "
+          "(N'A', N'" +
+              kComment + "'), (N'B', '" + kComment + "')");
+  run_raw(tables.setting().substr(5) + "Collation=Latin1_General_100_CI_AS_SC_UTF8;",
+          "INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES ('C', '" + kComment + "')");
+  EXPECT_EQ(db->run("SELECT Mn_Descripcion FROM Moneda ORDER BY Mn_Cve_Moneda").values,
+            (std::vector<std::vector<Variant>>{
+                {Variant(kComment)}, {Variant("Señora Müller — ??? ?????")}, {Variant(kComment)}}));
+  EXPECT_EQ(db->run("SELECT COUNT(*) FROM Moneda WHERE Mn_Cve_Moneda IN ('a ', ?)", {Variant("c")})
+                .first(),
+            Variant(int32_t{2}));
+}
+
+// Under a login whose language reads a date text as year-day-month, a day after the 12th is still
+// a day: the promotion of the quote's date is found and the registration keeps its date.
+TEST_F(SqlServerPath, DatesReadTheSameUnderADayMonthYearLogin) {
+  ASSERT_EQ(program("init --demo --db " + quoted(database.setting())).status, 0);
+  login = "Language=dmy;";
+  Json record = Json::parse(file_text(kSource + "/examples/demo-quote.json"));
+  record["header"]["Ct_Fecha"] = "2026-12-25";
+  Json quote = run_json("quote --clock 2026-12-25T10:30:00 -", record.dump());
+  EXPECT_EQ(quote["rows"].size(), 4u);  // with the gift line of the promotion
+  Json shown = run_json("show " + quote.value("folio", ""));
+  EXPECT_EQ(shown["header"]["Fecha_Alta"], "2026-12-25 10:30:00");
+  ASSERT_FALSE(shown["history"].empty());
+  for (const Json& entry : shown["history"]) {
+    EXPECT_EQ(entry["Hs_Fecha"], "2026-12-25");
+    EXPECT_EQ(entry["Fecha_Alta"], "2026-12-25 10:30:00");
+  }
 }
 
 // A catalogue row the server matches case-insensitively and without trailing blanks is the

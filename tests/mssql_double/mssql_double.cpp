@@ -561,7 +561,7 @@ SQLSMALLINT declared_type(const char* decl) {
   for (char& c : d) c = static_cast<char>(toupper(c));
   if (d.empty()) return 0;
   if (d == "DATE") return SQL_TYPE_DATE;
-  if (d.find("DATETIME") == 0) return SQL_TYPE_TIMESTAMP;
+  if (d.find("DATETIME") == 0 || d == "TIMESTAMP") return SQL_TYPE_TIMESTAMP;
   if (d.find("INT") != std::string::npos) return SQL_INTEGER;
   if (d.find("FLOAT") != std::string::npos || d.find("NUMERIC") != std::string::npos ||
       d.find("DOUBLE") != std::string::npos || d.find("REAL") != std::string::npos)
@@ -619,6 +619,60 @@ Result run_sqlite(Dbc& dbc, const std::string& sql, const std::vector<Value>& pa
   r.dml = dml;
   r.count = dml ? sqlite3_changes(dbc.db) : -1;
   return r;
+}
+
+// SQL Server's limits on a new table's primary key: no column of unlimited size in it, and a
+// warning (logged) when its columns may hold more than the 900 bytes of a clustered index.
+void check_primary_key(Dbc& dbc, const std::vector<Token>& t) {
+  Translator tr{dbc, t, nullptr};
+  size_t name = tr.skip_blank(tr.skip_blank(1) + 1), open = tr.skip_blank(name + 1);
+  if (open >= t.size() || t[open].text != "(") return;
+  std::map<std::string, std::pair<int, bool>> columns;  // lower-case name: bytes, unlimited
+  std::vector<std::string> key;
+  auto lower = [](std::string w) {
+    for (char& c : w) c = static_cast<char>(tolower(c));
+    return w;
+  };
+  for (auto [from, to] : tr.arguments(open)) {
+    size_t first = tr.skip_blank(from), type = tr.skip_blank(first + 1);
+    if (first >= to) continue;
+    if (Translator::word(t[first], "PRIMARY")) {
+      size_t list = first;
+      while (list < to && t[list].text != "(") ++list;
+      for (size_t i = list; i < to; ++i)
+        if (t[i].kind == Kind::Word) key.push_back(lower(t[i].text));
+      continue;
+    }
+    std::string type_name = type < to ? lower(t[type].text) : "";
+    size_t size_at = tr.skip_blank(type + 1);
+    bool sized = size_at < to && t[size_at].text == "(";
+    std::string size = sized ? lower(t[tr.skip_blank(size_at + 1)].text) : "";
+    int bytes = type_name == "nvarchar" || type_name == "nchar" ? 2 * std::atoi(size.c_str())
+                : type_name == "varchar" || type_name == "char" ? std::atoi(size.c_str())
+                : type_name == "bigint" || type_name == "float" ? 8
+                : type_name == "date"                           ? 3
+                                                                : 9;
+    if (type_name == "int") bytes = 4;
+    columns[lower(t[first].text)] = {bytes, size == "max"};
+    for (size_t i = type; i < to; ++i)
+      if (Translator::word(t[i], "PRIMARY")) key.push_back(lower(t[first].text));
+  }
+  int total = 0;
+  for (const std::string& column : key) {
+    if (columns[column].second)
+      throw SqlError{"42000", 1919,
+                     "[Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Column '" + column +
+                         "' in table '" + t[name].text +
+                         "' is of a type that is invalid for use as a key column in an index."};
+    total += columns[column].first;
+  }
+  if (total > 900)
+    log_line(dbc,
+             "WARNING\tWarning! The maximum key length for a clustered index is 900 bytes. The "
+             "index 'PK__" +
+                 t[name].text + "' has maximum length of " + std::to_string(total) +
+                 " bytes. For some combination of large values, the insert/update operation will "
+                 "fail.");
 }
 
 // One statement of a batch (no ';' at its level). Adds its results.
@@ -737,6 +791,8 @@ void run_statement(Dbc& dbc, std::vector<Token> tokens, const std::vector<Value>
     return;
   }
   tr.ddl = same(first, "CREATE");
+  if (tr.ddl && dbc.settings.strict && at(tr.skip_blank(1), "TABLE"))
+    check_primary_key(dbc, tokens);
   Result r = sqlite(tr.range(0, tokens.size()), dml);
   if (r.rowset || (dml && !nocount)) results.push_back(std::move(r));
 }
@@ -1032,7 +1088,9 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT c_type
     return SQL_SUCCESS;
   }
   int y = 0, mo = 0, d = 0, hh = 0, mi = 0, ss = 0;
-  bool dated = sscanf(v.text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &hh, &mi, &ss) >= 3;
+  std::string moment = v.text;  // "YYYY-MM-DD[ HH:MM:SS[.fff]]", the T of ISO 8601 as a blank
+  std::replace(moment.begin(), moment.end(), 'T', ' ');
+  bool dated = sscanf(moment.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &hh, &mi, &ss) >= 3;
   switch (c_type) {
     case SQL_C_SBIGINT:
       *static_cast<SQLBIGINT*>(out) =
