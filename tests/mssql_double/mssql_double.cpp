@@ -10,6 +10,8 @@
 //     1252 holds, as on a database whose collation is not a _UTF8 one;
 //   - text compares as SQL_Latin1_General_CP1_CI_AS does: case-insensitive, trailing blanks
 //     ignored;
+//   - a text parameter longer than the size it was bound with fails (right truncation), as with
+//     Microsoft's driver;
 //   - a text parameter of the form YYYY-MM-DD[ HH:MM:SS] is read as year-day-month under
 //     Language=dmy, as a DATETIME column is read under a Spanish login.
 // Settings come from the connection string:
@@ -305,11 +307,12 @@ std::string type_name(SQLSMALLINT t, bool c) {
 
 // ---------------------------------------------------------------- parameters
 
-char two(int v, int digit) { return static_cast<char>('0' + (digit == 0 ? v / 10 % 10 : v % 10)); }
-
-std::string date_text(int y, int m, int d) {
-  char b[32];
-  snprintf(b, sizeof b, "%04d-%02d-%02d", y, m, d);
+std::string date_text(int y, int m, int d, int hh = -1, int mi = 0, int ss = 0) {
+  char b[64];
+  if (hh < 0)
+    snprintf(b, sizeof b, "%04d-%02d-%02d", y, m, d);
+  else
+    snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d, hh, mi, ss);
   return b;
 }
 
@@ -324,6 +327,11 @@ Value parameter_value(const Dbc& dbc, const Binding& b) {
                      : *b.indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR));
       v.text = utf8_of(static_cast<const SQLWCHAR*>(b.data), static_cast<SQLINTEGER>(n));
       v.type = SQLITE_TEXT;
+      // A declared size of 0 is nvarchar(max); a value longer than a declared size fails.
+      size_t units = utf16_of(v.text).size();
+      if (b.size > 0 && units > b.size && b.sql_type != SQL_WLONGVARCHAR)
+        throw SqlError{"22001", 0,
+                       "[Microsoft][ODBC Driver 18 for SQL Server]String data, right truncation"};
       break;
     }
     case SQL_C_CHAR: {
@@ -360,9 +368,7 @@ Value parameter_value(const Dbc& dbc, const Binding& b) {
     case SQL_C_TYPE_TIMESTAMP: {
       auto* t = static_cast<SQL_TIMESTAMP_STRUCT*>(b.data);
       v.type = SQLITE_TEXT;
-      v.text = date_text(t->year, t->month, t->day) + " " + two(t->hour, 0) + two(t->hour, 1) +
-               ":" + two(t->minute, 0) + two(t->minute, 1) + ":" + two(t->second, 0) +
-               two(t->second, 1);
+      v.text = date_text(t->year, t->month, t->day, t->hour, t->minute, t->second);
       break;
     }
     default:
