@@ -424,16 +424,15 @@ TEST_P(HostileText, EveryValueIsStoredAsGivenOrRefusedAndNothingElseChanges) {
 }
 
 std::string param_name(const ::testing::TestParamInfo<Param>& info) {
-  return std::string(std::get<0>(info.param) == TestEngine::SQLite ? "SQLite" : "PostgreSQL") +
-         "_" + (std::get<1>(info.param) ? "Object" : "Record") + "_" +
+  return engine_test_name({std::get<0>(info.param), info.index}) + "_" +
+         (std::get<1>(info.param) ? "Object" : "Record") + "_" +
          hostile_texts()[std::get<2>(info.param)].name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, HostileText,
-    ::testing::Combine(::testing::Values(TestEngine::SQLite, TestEngine::PostgreSQL),
-                       ::testing::Bool(), ::testing::Range<size_t>(0, hostile_texts().size())),
-    param_name);
+INSTANTIATE_TEST_SUITE_P(Texts, HostileText,
+                         ::testing::Combine(test_engines(), ::testing::Bool(),
+                                            ::testing::Range<size_t>(0, hostile_texts().size())),
+                         param_name);
 
 }  // namespace
 }  // namespace quorlane::test

@@ -49,6 +49,12 @@ class StandardHostTest : public ::testing::TestWithParam<test::TestEngine> {
   }
 
   bool sqlite() const { return GetParam() == test::TestEngine::SQLite; }
+  bool sql_server() const { return GetParam() == test::TestEngine::SqlServerDouble; }
+  // The failure the engine gives: SQLite's own, or "[SQLSTATE] message" of the ODBC driver.
+  const char* engine_failure(const char* sqlite_text, const char* sql_server_text,
+                             const char* postgresql_text) const {
+    return sqlite() ? sqlite_text : sql_server() ? sql_server_text : postgresql_text;
+  }
 
   // Destroyed last: the host's connections close before the database goes.
   std::unique_ptr<test::TestDatabase> database;
@@ -105,8 +111,9 @@ TEST_P(StandardHostTest, FieldLookupByOneOrTwoKeysSkipsTheExcludedStatusAndGives
       {"Moneda", "Mn_Cve_Moneda", "FRF", "Mn_Descripcion", "", "", "", "Franco francés"},
       {"Almacen", "Al_Cve_Almacen", "A9", "Al_Descripcion", "Sc_Cve_Sucursal", "S1", "BA", ""},
       {"Vendedor", "Vn_Cve_Vendedor", "V2", "Vn_Descripcion", "", "", "BA", "Jorge Ramírez"},
-      // Comparisons are exact.
-      {"Moneda", "Mn_Cve_Moneda", "mxn", "Mn_Descripcion", "", "", "BA", ""},
+      // Comparisons are the engine's: exact, but case-insensitive in SQL Server's collation.
+      {"Moneda", "Mn_Cve_Moneda", "mxn", "Mn_Descripcion", "", "", "BA",
+       sql_server() ? "Peso mexicano" : ""},
       // Numbers in their shortest exact form.
       {"Costo", "Pr_Cve_Producto", "P1", "Co_Costo", "Sc_Cve_Sucursal", "S1", "", "0.85"},
       {"Promocion", "Pm_Folio", "PM0001", "Pm_Cantidad_Minima", "", "", "", "10"},
@@ -137,9 +144,11 @@ TEST_P(StandardHostTest, FieldLookupRefusesNamesThatAreNoPlainIdentifiers) {
   EXPECT_EQ(value("SELECT COUNT(*) FROM Moneda"), Variant(int32_t{3}));
   // The engine's own description: PostgreSQL's through ODBC carries the SQLSTATE first.
   EXPECT_EQ(failure_of([&] { campo("Moneda", "Mn_Cve_Moneda", "MXN", "Nada"); }),
-            sqlite() ? "no such column: Nada"
-                     : "[42703] ERROR: column \"nada\" does not exist; Error while preparing "
-                       "parameters");
+            engine_failure("no such column: Nada",
+                           "[42S22] [Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Invalid "
+                           "column name 'Nada'.",
+                           "[42703] ERROR: column \"nada\" does not exist; Error while preparing "
+                           "parameters"));
 }
 
 TEST_P(StandardHostTest, FoliosNumberEachSeriesWithPrefixAndZerosAndNoneWithoutSeries) {
@@ -193,9 +202,12 @@ TEST_P(StandardHostTest, ConversionsTakeTheProductRowThenTheGeneralThenReverseRo
       "No existe conversión de la unidad: A, a la unidad: Z, para el producto: X";
   EXPECT_EQ(failure_of([&] { datos->Factor_Conversion("X", "A", "Z"); }), missing);
   EXPECT_EQ(datos->Ultimo_Error(), missing);
-  // Letter case counts: "b" is another unit.
-  EXPECT_EQ(failure_of([&] { datos->Factor_Conversion("", "A", "b"); }),
-            "No existe conversión de la unidad: A, a la unidad: b, para el producto: ");
+  // Letter case counts, but in SQL Server's collation: there "b" is "B".
+  if (sql_server())
+    EXPECT_EQ(datos->Factor_Conversion("", "A", "b"), 3);
+  else
+    EXPECT_EQ(failure_of([&] { datos->Factor_Conversion("", "A", "b"); }),
+              "No existe conversión de la unidad: A, a la unidad: b, para el producto: ");
 }
 
 // A server whose comparisons ignore letter case or trailing blanks (SQL Server's default
@@ -332,16 +344,20 @@ TEST_P(StandardHostTest, RegistrationWithoutItsTableAnswersNoAndGivesTheReason) 
   sql("DROP TABLE Documento_Registro");
   EXPECT_FALSE(datos->Registrar_Documento("COTIZACION", "A1", ""));
   EXPECT_EQ(datos->Ultimo_Error(),
-            sqlite() ? "no such table: Documento_Registro"
-                     : "[42P01] ERROR: relation \"documento_registro\" does not exist; Error while "
-                       "preparing parameters");
+            engine_failure("no such table: Documento_Registro",
+                           "[42S02] [Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Invalid "
+                           "object name 'Documento_Registro'.",
+                           "[42P01] ERROR: relation \"documento_registro\" does not exist; Error "
+                           "while preparing parameters"));
   sql("DROP TABLE Historial_Seguimiento");
   EXPECT_FALSE(datos->Registrar_Seguimiento("CRM", "COTIZACION", "A1", "CLIENTE", "C1", kClock,
                                             "Registro de cotización"));
   EXPECT_EQ(datos->Ultimo_Error(),
-            sqlite() ? "no such table: Historial_Seguimiento"
-                     : "[42P01] ERROR: relation \"historial_seguimiento\" does not exist; Error "
-                       "while preparing parameters");
+            engine_failure("no such table: Historial_Seguimiento",
+                           "[42S02] [Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Invalid "
+                           "object name 'Historial_Seguimiento'.",
+                           "[42P01] ERROR: relation \"historial_seguimiento\" does not exist; "
+                           "Error while preparing parameters"));
 }
 
 // (The date texts, the fixed clock, rounding and the amounts with a fee the end-to-end scripts

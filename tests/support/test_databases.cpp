@@ -31,7 +31,15 @@ std::string fresh_schema_name() {
 }  // namespace
 
 std::string engine_test_name(const ::testing::TestParamInfo<TestEngine>& info) {
-  return info.param == TestEngine::SQLite ? "SQLite" : "PostgreSQL";
+  switch (info.param) {
+    case TestEngine::SQLite:
+      return "SQLite";
+    case TestEngine::PostgreSQL:
+      return "PostgreSQL";
+    case TestEngine::SqlServerDouble:
+      break;
+  }
+  return "SQLServer";
 }
 
 bool running_in_ci() {
@@ -40,7 +48,7 @@ bool running_in_ci() {
 }
 
 TestDatabase::TestDatabase(TestEngine engine, Tables tables) : engine_(engine) {
-  if (engine == TestEngine::SQLite) {
+  if (engine != TestEngine::PostgreSQL) {
     std::string pattern = (std::filesystem::temp_directory_path() / "quorlane-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       reason_ = "cannot make a temporary directory";
@@ -48,6 +56,11 @@ TestDatabase::TestDatabase(TestEngine engine, Tables tables) : engine_(engine) {
     }
     directory_ = pattern;
     setting_ = directory_ + "/quorlane.db";
+    // Strict, code page 1252 for text without N, and a trigger on Folio, as an audited sales
+    // database has.
+    if (engine == TestEngine::SqlServerDouble)
+      setting_ = "odbc:Driver=" QUORLANE_MSSQL_DOUBLE_PATH ";Database=" + setting_ +
+                 ";Strict=1;CodePage=1252;Triggers=Folio;Log=" + statement_log() + ";";
     if (tables == Tables::Created) create_schema(*connect());
     return;
   }
@@ -84,6 +97,7 @@ TestDatabase::~TestDatabase() {
 
 std::shared_ptr<db::Database> TestDatabase::connect() const {
   if (engine_ == TestEngine::SQLite) return db::open_sqlite(setting_);
+  // The double names its columns as declared, as SQL Server does.
   return db::open_odbc(setting_.substr(5), declared_column_names());
 }
 

@@ -1,6 +1,8 @@
-// The databases a test of the standard host runs against: a fresh SQLite file always, and a
-// fresh PostgreSQL schema on the server named by QUORLANE_TEST_PG (an ODBC connection string,
-// which scripts/pg-test-server prints). Parametrise a fixture over test_engines():
+// The databases a test of the standard host runs against: a fresh SQLite file always, a fresh
+// PostgreSQL schema on the server named by QUORLANE_TEST_PG (an ODBC connection string, which
+// scripts/pg-test-server prints), and a SQLite file behind the tests' own ODBC driver that
+// answers as Microsoft SQL Server (tests/mssql_double), strict and with code page 1252 text.
+// Parametrise a fixture over test_engines():
 //
 //   class MyTest : public ::testing::TestWithParam<test::TestEngine> {
 //     void SetUp() override {
@@ -25,10 +27,12 @@
 
 namespace quorlane::test {
 
-enum class TestEngine { SQLite, PostgreSQL };
+enum class TestEngine { SQLite, PostgreSQL, SqlServerDouble };
 
 // Every engine, as the parameters of INSTANTIATE_TEST_SUITE_P.
-inline auto test_engines() { return ::testing::Values(TestEngine::SQLite, TestEngine::PostgreSQL); }
+inline auto test_engines() {
+  return ::testing::Values(TestEngine::SQLite, TestEngine::PostgreSQL, TestEngine::SqlServerDouble);
+}
 std::string engine_test_name(const ::testing::TestParamInfo<TestEngine>& info);
 
 // Whether the tests run under CI (the environment variable CI is "true" or "1").
@@ -55,6 +59,8 @@ class TestDatabase {
   // The standard host's database setting: a file path, or "odbc:" + a connection string whose
   // connections work in the new schema.
   const std::string& setting() const { return setting_; }
+  // SqlServerDouble: the file where the driver records every statement and parameter it ran.
+  std::string statement_log() const { return directory_ + "/statements.log"; }
   // A connection of its own to the database (for checks made beside the host's connections),
   // which names columns as the host's connections do.
   std::shared_ptr<db::Database> connect() const;
@@ -65,7 +71,7 @@ class TestDatabase {
   TestEngine engine_;
   std::string reason_;
   std::string setting_;
-  std::string directory_;  // SQLite
+  std::string directory_;  // SQLite and SqlServerDouble
   std::string server_;     // PostgreSQL: the connection string of QUORLANE_TEST_PG
   std::string schema_;     // PostgreSQL
 };
