@@ -7,6 +7,8 @@
 #include <limits>
 #include <map>
 
+#include "automation/json_input.h"
+
 namespace quorlane::automation {
 
 namespace {
@@ -120,19 +122,6 @@ constexpr const char* kDatePattern =
     "^[0-9]{4}-[0-9]{2}-[0-9]{2}([T ][0-9]{2}:[0-9]{2}(:[0-9]{2})?)?$";
 
 using Problems = std::vector<DocumentProblem>;
-
-// A key as a path shows it: a plain name as it stands, any other key (an empty one, one with a
-// dot, a blank or a bracket) as a JSON string, so that the path always names it.
-std::string key_text(const std::string& key) {
-  const bool plain = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-  });
-  return plain ? key : Json(key).dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-std::string member_path(const std::string& path, const std::string& name) {
-  return path.empty() ? key_text(name) : path + "." + key_text(name);
-}
 
 // What the field's value must be, as the problem states it.
 std::string expected(const DocumentField& f) {
@@ -374,7 +363,7 @@ std::vector<DocumentProblem> check_quote_document(const Json& document) {
         }
       }
     } else {
-      out.push_back({key_text(key),
+      out.push_back({member_path("", key),
                      "unknown field of the quote document (shape, header, lines, promociones, "
                      "finalizar)"});
     }

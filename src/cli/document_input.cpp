@@ -1,13 +1,36 @@
 #include "cli/document_input.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
+#include "automation/json_input.h"
 #include "cli/command.h"
 
 namespace quorlane::cli {
+
+namespace {
+
+// Why `path` cannot be read as a file: "" when it can. A directory opens and reads as nothing
+// on some systems, so it is named as such rather than read as an empty document.
+std::string unreadable(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return "cannot read the file '" + path + "': " + std::strerror(errno);
+  struct stat info {};
+  const bool directory = fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  close(fd);
+  if (directory) return "'" + path + "' is a directory, not a file";
+  return "";
+}
+
+}  // namespace
 
 std::string read_input(const std::string& path) {
   std::ostringstream text;
@@ -15,6 +38,7 @@ std::string read_input(const std::string& path) {
     text << std::cin.rdbuf();
     return text.str();
   }
+  if (std::string why = unreadable(path); !why.empty()) throw UsageError(why);
   std::ifstream in(path, std::ios::binary);
   if (!in) throw UsageError("cannot read the file '" + path + "'");
   text << in.rdbuf();
@@ -23,21 +47,14 @@ std::string read_input(const std::string& path) {
 
 std::string input_name(const std::string& path) { return path == "-" ? "stdin" : path; }
 
-std::string check_readable(const std::string& path) {
-  if (path == "-" || std::ifstream(path).good()) return "";
-  return "cannot read the file '" + path + "'";
-}
+std::string check_readable(const std::string& path) { return path == "-" ? "" : unreadable(path); }
 
 automation::QuoteDocument parse_quote_document(const std::string& text) {
   automation::Json document;
   try {
-    document = automation::Json::parse(text);
-  } catch (const automation::Json::parse_error& e) {
-    // The library's own prefix ("[json.exception.parse_error.101] ") says nothing to a user.
-    std::string what = e.what();
-    if (size_t end = what.find("] "); !what.empty() && what.front() == '[' && end != what.npos)
-      what.erase(0, end + 2);
-    throw automation::InvalidDocument({{"document", "not JSON: " + what}});
+    document = automation::parse_json_input(text);
+  } catch (const automation::JsonInputError& e) {
+    throw automation::InvalidDocument({{e.path().empty() ? "document" : e.path(), e.problem()}});
   }
   return automation::read_quote_document(document);
 }
