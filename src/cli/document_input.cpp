@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -33,16 +34,26 @@ std::string unreadable(const std::string& path) {
 }  // namespace
 
 std::string read_input(const std::string& path) {
-  std::ostringstream text;
   if (path == "-") {
+    std::ostringstream text;
     text << std::cin.rdbuf();
     return text.str();
   }
   if (std::string why = unreadable(path); !why.empty()) throw UsageError(why);
-  std::ifstream in(path, std::ios::binary);
+  // Read in one piece at the file's size: a stream that grows as it reads copies a large file
+  // over and over.
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) throw UsageError("cannot read the file '" + path + "'");
-  text << in.rdbuf();
-  return text.str();
+  std::string text(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+  in.seekg(0);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (in.peek() != std::char_traits<char>::eof()) {  // it grew meanwhile: the rest as well
+    std::ostringstream rest;
+    rest << in.rdbuf();
+    text += rest.str();
+  }
+  return text;
 }
 
 std::string input_name(const std::string& path) { return path == "-" ? "stdin" : path; }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/json_values.h"
 #include "cli/command.h"
 #include "db/connection_text.h"
 
@@ -146,8 +147,14 @@ int main(int argc, char** argv) {
       usage_error(subcommands[i]->get_name(), e.what());
       return kUsageStatus;
     } catch (const std::exception& e) {
-      std::cerr << "quorlane " << subcommands[i]->get_name() << ": "
-                << quorlane::db::without_passwords(e.what()) << "\n";
+      const std::string error = quorlane::db::without_passwords(e.what());
+      std::cerr << "quorlane " << subcommands[i]->get_name() << ": " << error << "\n";
+      // A program reading --json output gets an answer it can read as well.
+      const CLI::Option* json = subcommands[i]->get_option_no_throw("--json");
+      if (json != nullptr && json->count() > 0)
+        std::cout << quorlane::automation::Json{{"ok", false}, {"error", error}}.dump(
+                         2, ' ', false, quorlane::automation::Json::error_handler_t::replace)
+                  << "\n";
       return 1;
     }
   }
