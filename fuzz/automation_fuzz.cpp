@@ -9,14 +9,19 @@
 //         again as a record, gives the same JSON;
 //       * the quote is built from it as `quorlane quote` builds it (header, each line assigned
 //         and admitted, finalised when asked), on the same fake host; only the component's own
-//         Failure may stop it.
+//         Failure may stop it;
+//   - read inside as many arrays as the nesting bound allows, less one, so that whatever nesting
+//     the line has goes past the bound: the value read is never deeper than the bound, and
+//     copying, comparing and writing it out (all recursive) work.
 // Any other exception, a crash or a sanitizer report stops the run with the input.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "automation/json_input.h"
 #include "automation/json_values.h"
 #include "automation/quote_document.h"
 #include "automation/script_runner.h"
@@ -130,6 +135,29 @@ void as_document(const std::string& text) {
   }
 }
 
+size_t depth(const Json& value) {
+  size_t deepest = 0;
+  if (value.is_structured())
+    for (const Json& item : value) deepest = std::max(deepest, depth(item));
+  return value.is_structured() ? deepest + 1 : 0;
+}
+
+void nested(const std::string& line) {
+  const size_t levels = automation::kMaxJsonDepth - 1;
+  const std::string wrapped = std::string(levels, '[') + line + std::string(levels, ']');
+  Json value;
+  try {
+    value = automation::parse_json_input(wrapped);
+  } catch (const automation::JsonInputError& e) {
+    if (e.problem().empty()) std::abort();
+    return;
+  }
+  if (depth(value) > automation::kMaxJsonDepth) std::abort();
+  const Json copy = value;
+  if (copy != value) std::abort();
+  (void)copy.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -151,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     check_answer(answer);
     as_document(line);
+    nested(line);
   }
   return 0;
 }

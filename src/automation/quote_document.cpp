@@ -7,6 +7,8 @@
 #include <limits>
 #include <map>
 
+#include "automation/json_input.h"
+
 namespace quorlane::automation {
 
 namespace {
@@ -115,24 +117,22 @@ constexpr const char* kRecordShape = "record";
 constexpr const char* kObjectShape = "object";
 constexpr const char* kDocumentPath = "document";
 constexpr const char* kMissing = "missing: a required field";
-constexpr const char* kNumeralPattern = "^-?[0-9]+([.][0-9]+)?$";
+// The patterns begin by refusing a line break anywhere: some validators let "$" match before a
+// final line break, which the program would not accept.
+constexpr const char* kNumeralPattern = "^(?!.*\\n)-?[0-9]+([.][0-9]+)?$";
+// A date that exists (a leap year's 29 February included), optionally with a time of day:
+// "YYYY-MM-DD", "YYYY-MM-DDTHH:MM" or "YYYY-MM-DDTHH:MM:SS" ("T" or a blank between), nothing
+// around it and no fraction of a second, exactly what strict_date_text() accepts.
 constexpr const char* kDatePattern =
-    "^[0-9]{4}-[0-9]{2}-[0-9]{2}([T ][0-9]{2}:[0-9]{2}(:[0-9]{2})?)?$";
+    "^(?!.*\\n)(?:[0-9]{4}-(?:(?:0[13578]|1[02])-(?:0[1-9]|[12][0-9]|3[01])|"
+    "(?:0[469]|11)-(?:0[1-9]|[12][0-9]|30)|02-(?:0[1-9]|1[0-9]|2[0-8]))|"
+    "(?:[0-9]{2}(?:0[48]|[2468][048]|[13579][26])|(?:[02468][048]|[13579][26])00)-02-29)"
+    "(?:[T ](?:[01][0-9]|2[0-3]):[0-5][0-9](?::[0-5][0-9])?)?$";
+constexpr const char* kDateDescription =
+    "a date that exists, or a date and time of day, with nothing around it and no fraction of a "
+    "second; a number is a serial day count";
 
 using Problems = std::vector<DocumentProblem>;
-
-// A key as a path shows it: a plain name as it stands, any other key (an empty one, one with a
-// dot, a blank or a bracket) as a JSON string, so that the path always names it.
-std::string key_text(const std::string& key) {
-  const bool plain = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-  });
-  return plain ? key : Json(key).dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-std::string member_path(const std::string& path, const std::string& name) {
-  return path.empty() ? key_text(name) : path + "." + key_text(name);
-}
 
 // What the field's value must be, as the problem states it.
 std::string expected(const DocumentField& f) {
@@ -170,6 +170,16 @@ bool numeral(const std::string& s) {
   return digits > 0 && point != s.size() - 1;
 }
 
+// A date as kDatePattern writes it. The host reads more forms (blanks around the date, a fraction
+// of a second, dropped); a document gives only this one, so that the schema and the program
+// accept the same documents.
+bool strict_date_text(const std::string& s) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  Date ignored;
+  return !s.empty() && digit(s.front()) && digit(s.back()) && s.find('.') == std::string::npos &&
+         parse_date(s, ignored);
+}
+
 bool value_fits(const DocumentField& f, const Json& v) {
   switch (f.kind) {
     case FieldKind::Text:
@@ -184,10 +194,8 @@ bool value_fits(const DocumentField& f, const Json& v) {
       return d == std::floor(d) && d >= std::numeric_limits<int16_t>::min() &&
              d <= std::numeric_limits<int16_t>::max();
     }
-    case FieldKind::Date: {
-      Date ignored;
-      return v.is_number() || (v.is_string() && parse_date(v.get<std::string>(), ignored));
-    }
+    case FieldKind::Date:
+      return v.is_number() || (v.is_string() && strict_date_text(v.get<std::string>()));
     case FieldKind::Record:
       return v.is_object();
   }
@@ -260,7 +268,7 @@ Json field_schema(const DocumentField& f) {
     case FieldKind::Date:
       return Json{{"type", Json::array({"string", "number"})},
                   {"pattern", kDatePattern},
-                  {"description", "a date or date-time; a number is a serial day count"}};
+                  {"description", kDateDescription}};
     case FieldKind::UserDef:
       return Json{{"type", "string"}, {"description", "the opaque UserDef record, kept as given"}};
     case FieldKind::Record:
@@ -374,7 +382,7 @@ std::vector<DocumentProblem> check_quote_document(const Json& document) {
         }
       }
     } else {
-      out.push_back({key_text(key),
+      out.push_back({member_path("", key),
                      "unknown field of the quote document (shape, header, lines, promociones, "
                      "finalizar)"});
     }

@@ -7,6 +7,7 @@
 #include <istream>
 #include <ostream>
 
+#include "automation/json_input.h"
 #include "frame/publico.h"
 #include "quorlane/interfaces.h"
 
@@ -238,9 +239,9 @@ Json ScriptRunner::handle(const std::string& line) {
   try {
     Json request;
     try {
-      request = Json::parse(line);
-    } catch (const Json::parse_error& e) {
-      throw RequestError("not JSON: " + parse_error_text(e));
+      request = parse_json_input(line);
+    } catch (const JsonInputError& e) {
+      throw RequestError(e.what());
     }
     answer = carry_out(request);
   } catch (const RequestError& e) {

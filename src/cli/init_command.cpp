@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/host_options.h"
+#include "db/connection_text.h"
 #include "host/sql/standard_host.h"
 
 namespace quorlane::cli {
@@ -25,17 +26,18 @@ class InitCommand final : public Command {
 
   int run() override {
     HostSettings settings = options_.settings();
+    const std::string database = db::without_passwords(settings.database);
     try {
       std::shared_ptr<StandardHost> host = StandardHost::create(settings);
       std::shared_ptr<Connection> connection = host->connection();
       create_schema(*connection);
       if (demo_) load_demo_catalogue(*connection);
     } catch (const std::exception& e) {
-      std::cerr << "quorlane init: cannot set up the database " << settings.database << ": "
-                << e.what() << "\n";
+      std::cerr << "quorlane init: cannot set up the database " << database << ": "
+                << db::without_passwords(e.what()) << "\n";
       return 1;
     }
-    std::cout << "Database " << settings.database << " is ready"
+    std::cout << "Database " << database << " is ready"
               << (demo_ ? ", with the demonstration catalogue" : "") << ".\n";
     return 0;
   }

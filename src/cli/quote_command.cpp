@@ -45,6 +45,7 @@ class QuoteCommand final : public Command {
     options_.add_host_options(*cmd);
     cmd->add_flag("--json", json_, "print the result as one JSON object");
     cmd->add_flag("--schema", schema_, "print the JSON Schema of the quote document and exit");
+    cmd->add_flag("--check", check_, "check the document and exit: 0 valid, 2 not; writes nothing");
     cmd->add_option("FILE", file_, "the quote document; - for standard input")
         ->type_name("")
         ->check(check_readable);
@@ -67,6 +68,7 @@ class QuoteCommand final : public Command {
     } catch (const automation::InvalidDocument& e) {
       return invalid(e);
     }
+    if (check_) return 0;
     require_database(settings);
     QuoteSession session(settings);
     QuoteOutcome outcome = session.build(document);
@@ -97,6 +99,7 @@ class QuoteCommand final : public Command {
   std::string file_;
   bool json_ = false;
   bool schema_ = false;
+  bool check_ = false;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "automation/script_runner.h"
 #include "cli/command.h"
+#include "cli/document_input.h"
 #include "cli/host_options.h"
 #include "cli/standard_script_host.h"
 
@@ -50,10 +51,7 @@ class ScriptCommand final : public Command {
     options_.add_host_options(*cmd);
     cmd->add_option("FILE", file_, "the requests; standard input when left out or -")
         ->type_name("")
-        ->check([](const std::string& path) -> std::string {
-          if (path == "-" || std::ifstream(path).good()) return "";
-          return "cannot read the file '" + path + "'";
-        });
+        ->check(check_readable);
     cmd->footer(std::string(kScriptHelp) + kHostEnvironmentHelp);
     return cmd;
   }

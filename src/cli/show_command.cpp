@@ -7,6 +7,7 @@
 #include "cli/host_options.h"
 #include "cli/quote_report.h"
 #include "cli/stored_quote.h"
+#include "db/connection_text.h"
 
 namespace quorlane::cli {
 
@@ -34,7 +35,7 @@ class ShowCommand final : public Command {
     std::optional<StoredQuote> quote = read_stored_quote(*host->database(), folio_);
     if (!quote) {
       std::cerr << "quorlane show: there is no quote with the folio '" << folio_ << "' in "
-                << settings.database << "\n";
+                << db::without_passwords(settings.database) << "\n";
       return 1;
     }
     if (json_)

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <unordered_map>
 
+#include "db/connection_text.h"
 #include "db/database.h"
 
 namespace quorlane::db {
@@ -143,7 +144,8 @@ Failure odbc_failure(SQLSMALLINT handle_type, SQLHANDLE handle) {
     if (!text.empty()) text += "; ";
     text += "[" + narrow(state, 5) + "] " + line;
   }
-  return Failure(text.empty() ? kNoDiagnostics : text);
+  // A driver may repeat the connection string, password included.
+  return Failure(text.empty() ? kNoDiagnostics : without_passwords(text));
 }
 
 void check(SQLRETURN rc, SQLSMALLINT handle_type, SQLHANDLE handle) {

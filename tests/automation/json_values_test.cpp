@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "automation/json_input.h"
+#include "db/connection_text.h"
 #include "support/failure_text.h"
 
 namespace quorlane::automation {
@@ -114,6 +116,45 @@ TEST(JsonVariants, EachKindTakesOnlyItsOwnJsonAndIsWrittenBack) {
       {Variant(make_date(2026, 12, 5)), "\"2026-12-05\""},
       {Variant(static_cast<IDispatch*>(nullptr)), R"({"object":null})"}};
   for (const auto& [value, json] : written) EXPECT_EQ(variant_to_json(value).dump(), json);
+}
+
+// A problem found while reading names the value being read: the element of an array that is
+// open around it already counts, the one being read does not yet.
+TEST(JsonInput, ProblemsNameTheValueBeingReadAndNestingIsBounded) {
+  auto problem_of = [](const std::string& text) {
+    try {
+      parse_json_input(text);
+    } catch (const JsonInputError& e) {
+      return e.path() + " | " + e.problem();
+    }
+    return std::string("read");
+  };
+  EXPECT_EQ(problem_of(R"({"lines": [{}, {"a": 1, "Ct_Cantidad_1": 1e400}]})"),
+            "lines[1].Ct_Cantidad_1 | number out of range");
+  EXPECT_EQ(problem_of(R"([[1], [2, -1e999]])"), "[1][1] | number out of range");
+  EXPECT_EQ(problem_of(R"({"a.b": {"": 1E+400}})"), R"("a.b"."" | number out of range)");
+  EXPECT_EQ(problem_of(std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']')), "read");
+  EXPECT_EQ(problem_of(std::string(kMaxJsonDepth, '[') + "{}" + std::string(kMaxJsonDepth, ']')),
+            " | nested more than 64 levels deep");
+  EXPECT_EQ(problem_of("\xEF\xBB\xBF{\"a\": \"\xC3\xA9\"}"), "read");  // a UTF-8 mark is allowed
+  EXPECT_EQ(problem_of("{\"a\": \"\xED\xA0\x80\"}"),                   // a surrogate is no UTF-8
+            " | not UTF-8: byte 0xED at line 1, column 8 (Latin-1 or Windows-1252 text?); convert "
+            "it to UTF-8");
+  EXPECT_EQ(problem_of("{\"a\": 1,}").rfind(" | not JSON: parse error at line 1, column 9", 0), 0u);
+  // A repeated key keeps its last value, as the library's own reader does.
+  EXPECT_EQ(parse_json_input(R"({"a": 1, "b": [true], "a": null})"),
+            Json::parse(R"({"a": null, "b": [true]})"));
+}
+
+TEST(ConnectionText, PasswordsAreHiddenWhateverTheirCaseOrQuoting) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Driver={X};Uid=ana;Pwd=s3cret;Database=v", "Driver={X};Uid=ana;Pwd=***;Database=v"},
+      {"DSN=v;PASSWORD = {a;b}}c};Port=1", "DSN=v;PASSWORD =***;Port=1"},
+      {"uid=ana;pwd={unterminated;x", "uid=ana;pwd=***"},
+      {"OldPwd=keep;password=last", "OldPwd=keep;password=***"},
+      {"[08001] password=x; pwd = y", "[08001] password=***; pwd =***"},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(db::without_passwords(text), shown) << text;
 }
 
 }  // namespace

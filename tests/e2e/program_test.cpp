@@ -70,13 +70,23 @@ TEST_F(ProgramTest, HelpVersionSchemaAndUsageErrors) {
     bool whole;
   };
   for (const Case& c : std::vector<Case>{
-           {"", "quorlane: a command is required" + more, true},
+           {"", "quorlane: a command is required\n\nCommands:\n  quote      build a quote", false},
+           {"", "\n  script     drive the component", false},
            {"cotizar", "quorlane: unknown command 'cotizar'" + more, true},
+           {"shwo A1", "quorlane: unknown command 'shwo' (did you mean 'show'?)" + more, true},
+           {"finalise A1", "unknown command 'finalise' (did you mean 'finalize'?)", false},
+           {"--db x show A1",
+            "quorlane: options go after the command: 'quorlane show --db ...'" + more, true},
+           {"--db=x", "quorlane: options go after the command: 'quorlane COMMAND --db ...'", false},
+           {"quote .", "quorlane quote: FILE: '.' is a directory, not a file\n", false},
+           {"import .", "quorlane import: FILE: '.' is a directory, not a file\n", false},
+           {"script .", "'.' is a directory, not a file", false},
            {"script --clock 5/12/2026",
             "quorlane script: --clock: '5/12/2026' is not a date-time: write YYYY-MM-DD or "
             "YYYY-MM-DDTHH:MM:SS\nRun 'quorlane script --help' for more information.\n",
             true},
-           {"script no_such_file.jsonl", "cannot read the file 'no_such_file.jsonl'", false},
+           {"script no_such_file.jsonl",
+            "cannot read the file 'no_such_file.jsonl': No such file or directory", false},
            {"init --server-id S1", "", false},
            {"quote", "a quote document is required", false},
            {"show --db missing.db A0000000001", "there is no database 'missing.db'", false},
@@ -91,6 +101,114 @@ TEST_F(ProgramTest, HelpVersionSchemaAndUsageErrors) {
       EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << ": " << run.err;
   }
   EXPECT_FALSE(fs::exists(dir / "missing.db"));
+}
+
+// Documents and requests that no reader should trust: each is refused with where and why (and,
+// with --json, the JSON answer), never a crash; an import reports the bad line and goes on.
+TEST_F(ProgramTest, HostileInputsAreRefusedWithTheirPlaceAndNeverCrash) {
+  ASSERT_EQ(program("init --demo --db q.db").status, 0);
+  const std::string demo =
+      quorlane::test::file_text(std::string(QUORLANE_SOURCE_DIR) + "/examples/demo-quote.json");
+  auto with = [&](const std::string& from, const std::string& to) {
+    std::string text = demo;
+    text.replace(text.find(from), from.size(), to);
+    std::replace(text.begin(), text.end(), '\n', ' ');  // one line, for the import below
+    return text;
+  };
+  struct Case {
+    std::string text, path, problem;
+  };
+  const std::vector<Case> cases = {
+      {"{\"header\": {\"Ct_Comentario\": " + std::string(50000, '[') + std::string(50000, ']') +
+           "}}",
+       "document", "nested more than 64 levels deep"},
+      {with("\"Ct_Cantidad_1\": 12", "\"Ct_Cantidad_1\": 1e400"), "lines[0].Ct_Cantidad_1",
+       "number out of range"},
+      {with("Uniformes", "Uniform\xE9s"), "document",
+       "not UTF-8: byte 0xE9 at line 1, column 171 (Latin-1 or Windows-1252 text?); convert it to "
+       "UTF-8"},
+      {std::string("\xFF\xFE{\0}\0", 6), "document", "UTF-16 text: convert it to UTF-8"},
+  };
+  std::string lines;
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    std::ofstream(dir / "doc.json", std::ios::binary) << c.text;
+    Outcome run = program("quote --json --db q.db doc.json");
+    EXPECT_EQ(run.status, 2) << i;
+    EXPECT_EQ(Json::parse(run.out, nullptr, false),
+              (Json{{"ok", false}, {"invalid", {{{"path", c.path}, {"problem", c.problem}}}}}))
+        << i << ": " << run.out;
+    EXPECT_NE(run.err.find("\n  " + c.path + ": " + c.problem + "\n"), std::string::npos)
+        << run.err;
+    lines += c.text + "\n";
+  }
+  lines += with("", "") + "\n";
+  std::ofstream(dir / "quotes.jsonl", std::ios::binary) << lines;
+  Outcome import = program("import --db q.db quotes.jsonl");
+  EXPECT_EQ(import.status, 1);
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_NE(import.out.find("quotes.jsonl:" + std::to_string(i + 1) + ": invalid document: " +
+                              cases[i].path + ": " + cases[i].problem + "\n"),
+              std::string::npos)
+        << import.out;
+  EXPECT_NE(import.out.find("quotes.jsonl:5: quote A0000000001"), std::string::npos);
+  EXPECT_EQ(quorlane::test::sqlite_rows(dir / "q.db", "SELECT Ct_Folio FROM Cotizacion_Encabezado"),
+            Json::parse(R"([{"Ct_Folio": "A0000000001"}])"));
+
+  // A request nested too deeply is a request error, and the next request is answered.
+  Outcome script = program("script --db q.db", std::string(50000, '[') + "\n{\"op\":\"calls\"}\n");
+  EXPECT_EQ(script.status, 0);
+  EXPECT_EQ(script.out,
+            "{\"ok\":false,\"kind\":\"request\",\"error\":\"nested more than 64 levels deep\"}\n"
+            "{\"ok\":true,\"calls\":[]}\n");
+
+  // 100 MB of brackets: refused at once by every command that reads it.
+  ASSERT_EQ(quorlane::test::run_shell(dir, "head -c 100000000 /dev/zero | tr '\\0' '[' > big.json")
+                .status,
+            0);
+  for (const auto& [command, status] :
+       {std::pair<const char*, int>{"quote", 2}, {"import", 1}, {"script", 0}}) {
+    Outcome big = program(std::string(command) + " --db q.db big.json");
+    EXPECT_EQ(big.status, status) << command;
+    EXPECT_NE((big.out + big.err).find("nested more than 64 levels deep"), std::string::npos)
+        << command;
+  }
+}
+
+// A connection string's password is never shown: not by init when it succeeds, not in any
+// connection failure, in text or in JSON.
+TEST_F(ProgramTest, PasswordsOfConnectionStringsAreNeverShown) {
+  const std::string unreachable =
+      "odbc:Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;Uid=u;";
+  std::ofstream(dir / "doc.json") << quorlane::test::file_text(std::string(QUORLANE_SOURCE_DIR) +
+                                                               "/examples/demo-quote.json");
+  for (const std::string password : {"Pwd=hunter2;", "PASSWORD = {hunter2;x}}y};"}) {
+    const std::string db = quoted(unreachable + password);
+    for (const std::string& command :
+         {"init --db " + db, "quote --json --db " + db + " doc.json",
+          "quote --db " + db + " doc.json", "show --json --db " + db + " A1",
+          "authorize --json --db " + db + " A1", "script --db " + db}) {
+      Outcome run = program(command, "{\"op\":\"sql\",\"text\":\"SELECT 1\"}\n");
+      EXPECT_EQ((run.out + run.err).find("hunter2"), std::string::npos) << command << "\n"
+                                                                        << run.out << run.err;
+      if (command.find("--json") != std::string::npos) {
+        EXPECT_FALSE(Json::parse(run.out, nullptr, false).is_discarded()) << command;
+      }
+    }
+    Outcome init = program("init --db " + db);
+    EXPECT_EQ(init.status, 1);
+    EXPECT_EQ(init.err.rfind("quorlane init: cannot set up the database " + unreachable +
+                                 password.substr(0, password.find('=') + 1) + "***;: [08001] ",
+                             0),
+              0u)
+        << init.err;
+  }
+
+  TestDatabase server(TestEngine::PostgreSQL, quorlane::test::Tables::None);
+  QUORLANE_REQUIRE_TEST_DATABASE(server);
+  Outcome ready = program("init --db " + quoted(server.setting() + "Pwd={s3;cr}}et};"));
+  EXPECT_EQ(ready.status, 0) << ready.err;
+  EXPECT_EQ(ready.out, "Database " + server.setting() + "Pwd=***; is ready.\n");
 }
 
 // The program on a database of each engine.

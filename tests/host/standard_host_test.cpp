@@ -448,11 +448,12 @@ TEST_P(StandardHostTest, SettingsFromTheEnvironmentAndTheDefaultFactory) {
 
   setenv("QUORLANE_CLOCK", "mañana", 1);
   EXPECT_EQ(failure_of([] { HostSettings::from_environment(); }),
-            "El valor de QUORLANE_CLOCK no es una fecha: mañana");
+            "QUORLANE_CLOCK: 'mañana' is not a date-time: write YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
   setenv("QUORLANE_CLOCK", "", 1);
   setenv("QUORLANE_REMOTE", "quizá", 1);
   EXPECT_EQ(failure_of([] { HostSettings::from_environment(); }),
-            "El valor de QUORLANE_REMOTE no es sí ni no: quizá");
+            "QUORLANE_REMOTE: 'quizá' is neither yes nor no: write 1, yes, true or si, or 0, no or "
+            "false");
   for (const char* name : names) unsetenv(name);
 }
 

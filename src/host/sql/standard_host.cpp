@@ -26,7 +26,8 @@ bool yes_no_setting(const char* name, const std::string& value) {
     if (strcasecmp(value.c_str(), yes) == 0) return true;
   for (const char* no : {"", "0", "NO", "FALSE"})
     if (strcasecmp(value.c_str(), no) == 0) return false;
-  throw Failure(std::string("El valor de ") + name + " no es sí ni no: " + value);
+  throw Failure(std::string(name) + ": '" + value +
+                "' is neither yes nor no: write 1, yes, true or si, or 0, no or false");
 }
 
 // A server database is set up by its administrator (or `quorlane init`), never on the fly.
@@ -49,7 +50,8 @@ HostSettings HostSettings::from_environment() {
   if (std::string clock = environment("QUORLANE_CLOCK"); !clock.empty()) {
     Date date;
     if (!parse_date(clock, date))
-      throw Failure("El valor de QUORLANE_CLOCK no es una fecha: " + clock);
+      throw Failure("QUORLANE_CLOCK: '" + clock +
+                    "' is not a date-time: write YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
     s.clock = date;
   }
   s.message_log = environment("QUORLANE_MESSAGE_LOG");
