@@ -64,7 +64,8 @@ bool StoredQuote::finalised() const {
 }
 
 std::string missing_quote(const std::optional<StoredQuote>& quote, const std::string& folio) {
-  if (!quote) return "no quote with folio " + folio;
+  if (!quote)
+    return folio.empty() ? "no quote with an empty folio" : "no quote with folio " + folio;
   if (quote->deleted()) return "quote " + folio + " was deleted";
   return "";
 }
