@@ -94,6 +94,15 @@ std::string line(const std::string& product, double quantity, const std::string&
   return s.str();
 }
 
+// One document of `lines` lines of P1, finalised, as one line of text.
+std::string long_document(int lines) {
+  std::string doc = std::string("{") + kHeader + R"(, "lines": [)";
+  for (int i = 0; i < lines; ++i) doc += (i ? ", " : "") + line("P1", 1 + i % 5, "PZA", 2);
+  doc += R"(], "finalizar": true})";
+  std::replace(doc.begin(), doc.end(), '\n', ' ');
+  return doc;
+}
+
 TEST_F(MainJob, DemoScriptPrintsAFinalisedQuoteWithItsPromotionLine) {
   const std::string demo_run = quoted(kSource + "/scripts/demo") + " --program " +
                                quoted(QUORLANE_PROGRAM_PATH) + " --db " + quoted(db.string());
@@ -160,6 +169,12 @@ TEST_F(MainJob, InvalidDocumentNamesTheBadFieldAndWritesNothing) {
   Result broken = on_db("quote", "-", "{\"header\": ");
   EXPECT_EQ(broken.status, 2);
   EXPECT_NE(broken.err.find("  document: not JSON: "), std::string::npos) << broken.err;
+  // More lines than a quote can number: refused before the first is written.
+  Result too_long = on_db("quote", quoted(write("long.json", long_document(32768)).string()));
+  EXPECT_EQ(too_long.status, 2);
+  EXPECT_NE(too_long.err.find("\n  lines: 32768 lines: a quote holds at most 32767 lines\n"),
+            std::string::npos)
+      << too_long.err;
   EXPECT_EQ(written(), before);
 }
 
@@ -398,15 +413,6 @@ TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHoldsAndStatusCommandsReportTheComponen
   EXPECT_EQ(deleted.err, "quorlane show: " + db.string() + ": quote A0000000003 was deleted\n");
   EXPECT_EQ(on_db("finalize", "A0000000003").err,
             "quorlane finalize: quote A0000000003 was deleted\n");
-}
-
-// One document of `lines` lines of P1, finalised, as one line of text.
-std::string long_document(int lines) {
-  std::string doc = std::string("{") + kHeader + R"(, "lines": [)";
-  for (int i = 0; i < lines; ++i) doc += (i ? ", " : "") + line("P1", 1 + i % 5, "PZA", 2);
-  doc += R"(], "finalizar": true})";
-  std::replace(doc.begin(), doc.end(), '\n', ' ');
-  return doc;
 }
 
 // A connection of this process to the file, for holding its write lock.
