@@ -9,6 +9,7 @@
 //   finalisation quotes of 10, 1,000 and 10,000 lines; a 1,000-line quote end to end
 //   threads      lines per second with one thread and with two, each on its own connection
 //   memory       peak resident memory after 1,000 and after 100,000 lines
+//   program      the quorlane program on 1,000- and 10,000-line documents (program_phase.cpp)
 //
 // Every phase works on a fresh SQLite file of a temporary directory, or on the database that
 // --db names (a SQLite path or "odbc:" and a connection string); such a database should be one
@@ -38,6 +39,7 @@
 #include "frame/publico.h"
 #include "host/sql/standard_host.h"
 #include "host/wrap/boundary.h"
+#include "program_phase.h"
 #include "quorlane/interfaces.h"
 
 namespace quorlane::bench {
@@ -84,7 +86,8 @@ struct Options {
   long memory_lines = 100000;
   long thread_lines = 5000;  // per thread
   std::string db;            // empty: fresh SQLite files in a temporary directory
-  std::vector<std::string> phases = {"memory", "admission", "growth", "finalisation", "threads"};
+  std::vector<std::string> phases = {"memory",       "admission", "growth",
+                                     "finalisation", "threads",   "program"};
   bool json = false;
   std::string profile;  // one workload alone, for a profiler
 
@@ -877,7 +880,7 @@ int run(int argc, char** argv) {
   app.add_option("--thread-lines", o.thread_lines, "lines per thread in the threads phase")
       ->check(CLI::PositiveNumber);
   app.add_option("--phases", o.phases,
-                 "phases to run: memory admission growth finalisation threads")
+                 "phases to run: memory admission growth finalisation threads program")
       ->delimiter(',');
   app.add_flag("--json", o.json, "print one JSON object instead of the table");
   app.add_option("--profile", o.profile,
@@ -965,6 +968,14 @@ int run(int argc, char** argv) {
         spread(cpu_per_line[0], 1) + " / " + spread(cpu_per_line[1], 1));
     row(table, "2 threads / 1 thread", spread(speedup, 2));
     targets.push_back({"2 threads / 1 thread", speedup.median(), 1.3, true, "x"});
+  }
+
+  if (o.runs("program") && o.db.empty()) {
+    ProgramPhase p = program_phase(o.repeat, dir.file(""));
+    result["program"] = p.result;
+    for (const auto& [what, value] : p.rows) row(table, what, value);
+    for (const ProgramTarget& t : p.targets)
+      targets.push_back({t.name, t.value, t.limit, false, "x"});
   }
 
   json target_list = json::array();

@@ -1,6 +1,11 @@
 #include "cli/host_options.h"
 
+#include <unistd.h>
+
+#include <iostream>
+
 #include "cli/command.h"
+#include "cli/run_control.h"
 #include "quorlane/variant.h"
 
 namespace quorlane::cli {
@@ -49,6 +54,16 @@ void HostOptions::add_host_options(CLI::App& command) {
   clock_option_->type_name("DATE-TIME")->check(check_date_time);
 }
 
+void HostOptions::add_busy_timeout_option(CLI::App& command) {
+  command
+      .add_option("--busy-timeout", busy_timeout_,
+                  "seconds to wait for another process's lock on the database before stopping "
+                  "(default 5)")
+      ->type_name("SECONDS")
+      ->check(CLI::Range(0.0, 86400.0));
+  busy_timeout_added_ = true;
+}
+
 HostSettings HostOptions::settings() const {
   HostSettings s;
   try {
@@ -65,6 +80,15 @@ HostSettings HostOptions::settings() const {
     Date d;
     parse_date(clock_, d);  // checked by the parser
     s.clock = d;
+  }
+  if (busy_timeout_added_) {
+    s.busy_timeout = std::chrono::milliseconds(static_cast<long long>(busy_timeout_ * 1000));
+    s.wait_once = true;
+    if (isatty(STDERR_FILENO) == 1) {
+      const std::string note = "quorlane: " + locked_message(s) + "; waiting up to " +
+                               number_text(busy_timeout_) + " s (--busy-timeout)...\n";
+      s.on_lock_wait = [note] { std::cerr << "\r\033[2K" << note << std::flush; };
+    }
   }
   return s;
 }

@@ -18,6 +18,11 @@ class HostOptions {
   // --db and the settings of the host services.
   void add_host_options(CLI::App& command);
 
+  // --busy-timeout, for the commands that write many lines: how long to wait once for another
+  // process's lock on a SQLite file before the run stops. On a terminal, a note says that the
+  // run is waiting.
+  void add_busy_timeout_option(CLI::App& command);
+
   // The settings from the environment with the options given on the command line applied.
   // A bad environment setting is a UsageError.
   HostSettings settings() const;
@@ -28,6 +33,8 @@ class HostOptions {
   bool remote_ = false;
   std::string operator_;
   std::string clock_;
+  double busy_timeout_ = 5;
+  bool busy_timeout_added_ = false;
   CLI::Option* database_option_ = nullptr;
   CLI::Option* server_id_option_ = nullptr;
   CLI::Option* remote_option_ = nullptr;

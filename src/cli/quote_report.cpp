@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -153,11 +154,34 @@ const std::vector<std::pair<std::string, Align>> kLineColumns = {
     {"Quantity", Align::Right}, {"Unit", Align::Left}, {"Price", Align::Right},
     {"Discount", Align::Right}, {"Tax", Align::Right}, {"Net", Align::Right}};
 
-// The row of a stored line id; npos when the database has none.
-size_t row_of(const StoredRows& lines, const std::string& id) {
-  for (size_t i = 0; i < lines.rows.size(); ++i)
-    if (text(lines.value(i, "Ct_ID")) == id) return i;
-  return std::string::npos;
+// The rows of the stored lines by their ids.
+class RowIndex {
+ public:
+  explicit RowIndex(const std::optional<StoredQuote>& quote) {
+    if (!quote) return;
+    for (size_t i = 0; i < quote->lines.rows.size(); ++i)
+      rows_.emplace(text(quote->lines.value(i, "Ct_ID")), i);
+  }
+  // The row of a line id; npos when the database has none.
+  size_t operator()(const std::string& id) const {
+    auto found = rows_.find(id);
+    return found == rows_.end() ? std::string::npos : found->second;
+  }
+
+ private:
+  std::unordered_map<std::string, size_t> rows_;
+};
+
+const char* stop_name(BuildStop stop) {
+  switch (stop) {
+    case BuildStop::Interrupted:
+      return "interrupted";
+    case BuildStop::Locked:
+      return "locked";
+    case BuildStop::None:
+      break;
+  }
+  return nullptr;
 }
 
 std::string plural(int n, const char* one, const char* many) {
@@ -229,9 +253,10 @@ void print_quote(std::ostream& out, const QuoteOutcome& o) {
     columns.insert(columns.end(), kLineColumns.begin(), kLineColumns.end());
     columns.push_back({"Note", Align::Left});
     TextTable table(columns);
+    const RowIndex row_of(o.stored);
     for (const LineOutcome& line : o.lines) {
       for (size_t k = 0; k < line.row_ids.size(); ++k) {
-        size_t row = row_of(o.stored->lines, line.row_ids[k]);
+        size_t row = row_of(line.row_ids[k]);
         if (row == std::string::npos) continue;
         std::vector<std::string> cells = {k == 0 ? std::to_string(line.position) : "",
                                           line.row_ids[k]};
@@ -273,7 +298,7 @@ void print_quote(std::ostream& out, const QuoteOutcome& o) {
   }
 
   out << "\n"
-      << o.lines_stored() << " of " << plural(static_cast<int>(o.lines.size()), "line", "lines")
+      << o.lines_stored() << " of " << plural(static_cast<int>(o.document_lines), "line", "lines")
       << " stored";
   if (o.promotion_rows() > 0)
     out << ", " << plural(o.promotion_rows(), "promotion line", "promotion lines") << " added";
@@ -285,6 +310,7 @@ void print_quote(std::ostream& out, const QuoteOutcome& o) {
 Json quote_json(const QuoteOutcome& o) {
   Json lines = Json::array();
   Json rows = Json::array();
+  const RowIndex row_of(o.stored);
   for (const LineOutcome& line : o.lines) {
     Json l{{"position", line.position}, {"product", line.product}, {"stored", line.stored}};
     l["error"] = line.error.empty() ? Json() : Json(line.error);
@@ -292,7 +318,7 @@ Json quote_json(const QuoteOutcome& o) {
     lines.push_back(std::move(l));
     if (!o.stored) continue;
     for (size_t k = 0; k < line.row_ids.size(); ++k) {
-      size_t row = row_of(o.stored->lines, line.row_ids[k]);
+      size_t row = row_of(line.row_ids[k]);
       if (row == std::string::npos) continue;
       Json r{{"position", line.position}, {"promotion", k > 0}};
       for (const char* column :
@@ -314,6 +340,8 @@ Json quote_json(const QuoteOutcome& o) {
   return Json{{"ok", o.ok()},
               {"folio", o.folio.empty() ? Json() : Json(o.folio)},
               {"shape", shape_name(o.shape)},
+              {"document_lines", o.document_lines},
+              {"stopped", stop_name(o.stopped) ? Json(stop_name(o.stopped)) : Json()},
               {"lines", lines},
               {"rows", rows},
               {"messages", messages},
@@ -327,7 +355,8 @@ void print_stored_quote(std::ostream& out, const StoredQuote& q) {
   out << "Quote " << q.folio;
   if (q.has_header()) {
     std::string status = text(q.header_value("Es_Cve_Estado"));
-    out << "  status " << status << " (" << status_name(status) << ")\n";
+    out << "  status " << status << " (" << status_name(status) << ")"
+        << (q.finalised() ? "" : ", never finalised") << "\n";
     out << "  " << header_summary(q) << "\n";
     const std::pair<const char*, const char*> kTexts[] = {
         {"Ct_Referencia", "Reference"},           {"Ct_Atencion", "Attention"},
@@ -371,9 +400,12 @@ void print_stored_quote(std::ostream& out, const StoredQuote& q) {
     table.print(out, "  ");
   }
 
-  if (q.has_header()) {
+  if (q.has_header() && q.finalised()) {
     out << "\nTotals\n";
     print_totals(out, q);
+  } else if (q.has_header()) {
+    out << "\nNo totals: the quote was never finalised ('quorlane finalize " << q.folio
+        << "' totals its lines).\n";
   }
 
   out << "\nHistory\n";

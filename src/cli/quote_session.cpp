@@ -1,9 +1,12 @@
 #include "cli/quote_session.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 
+#include "db/database.h"
 #include "quorlane/interfaces.h"
 
 namespace quorlane::cli {
@@ -27,22 +30,26 @@ struct ShapeCalls {
   std::function<bool()> admit;
   std::function<std::string()> folio;
   std::function<std::string(const Json& line)> product;
+  // The Ct_ID of the line the quote holds: admission writes there the id it gave the line, or
+  // the last promotion line's.
+  std::function<std::string()> held_line_id;
 };
 
 ShapeCalls record_calls(const Ref<_Cotizacion>& quote) {
-  return {
-      [quote](const Json& header, Date default_date) {
-        tCtEncabezado h = automation::header_record(header);
-        if (!header.contains("Ct_Fecha")) h.Ct_Fecha = default_date;
-        quote->put_Encabezado(h);
-      },
-      [quote](const Json& line, int position) {
-        tCtDetalle d = automation::line_record(line);
-        if (!line.contains(kPartida)) d.Ct_Partida = std::to_string(position);
-        quote->put_Detalle(d);
-      },
-      [quote] { return quote->Add_Cotizacion_Detalle(); }, [quote] { return quote->get_Folio(); },
-      [](const Json& line) { return line["Producto"].value("Pr_Cve_Producto", std::string()); }};
+  return {[quote](const Json& header, Date default_date) {
+            tCtEncabezado h = automation::header_record(header);
+            if (!header.contains("Ct_Fecha")) h.Ct_Fecha = default_date;
+            quote->put_Encabezado(h);
+          },
+          [quote](const Json& line, int position) {
+            tCtDetalle d = automation::line_record(line);
+            if (!line.contains(kPartida)) d.Ct_Partida = std::to_string(position);
+            quote->put_Detalle(d);
+          },
+          [quote] { return quote->Add_Cotizacion_Detalle(); },
+          [quote] { return quote->get_Folio(); },
+          [](const Json& line) { return line["Producto"].value("Pr_Cve_Producto", std::string()); },
+          [quote] { return quote->get_Detalle().Ct_ID; }};
 }
 
 ShapeCalls object_calls(const Ref<_Cotizacion>& quote) {
@@ -60,7 +67,11 @@ ShapeCalls object_calls(const Ref<_Cotizacion>& quote) {
           },
           [quote] { return quote->Add_Cotizacion_Detalle2(); },
           [quote] { return quote->get_Folio2(); },
-          [](const Json& line) { return line.value("Pr_Cve_Producto", std::string()); }};
+          [](const Json& line) { return line.value("Pr_Cve_Producto", std::string()); },
+          [quote] {
+            Ref<_cCtDetalle> held = quote->get_Detalle2();
+            return held ? held->get_Ct_ID() : std::string();
+          }};
 }
 
 std::string text_of(const Variant& v) {
@@ -71,19 +82,44 @@ std::string text_of(const Variant& v) {
   }
 }
 
-// The rows in `after` that `before` does not hold, in order.
-std::vector<std::string> added(const std::vector<std::string>& before,
-                               const std::vector<std::string>& after) {
-  std::vector<std::string> out;
-  for (const std::string& id : after)
-    if (std::find(before.begin(), before.end(), id) == before.end()) out.push_back(id);
-  return out;
+// The number of a line id ("0042": 42); 0 for a text that is not one.
+int line_number(const std::string& id) {
+  if (id.empty() || id.size() > 9 || id.find_first_not_of("0123456789") != std::string::npos)
+    return 0;
+  return std::stoi(id);
 }
+
+// Gives each line the stored rows numbered from its own number up to the next numbered line's.
+void assign_rows(const StoredQuote& quote, const std::vector<int>& own_numbers,
+                 std::vector<LineOutcome>& lines) {
+  std::vector<std::pair<int, std::string>> rows;
+  for (size_t i = 0; i < quote.lines.rows.size(); ++i) {
+    std::string id = text_of(quote.lines.value(i, "Ct_ID"));
+    rows.emplace_back(line_number(id), std::move(id));
+  }
+  std::sort(rows.begin(), rows.end());
+  auto row = rows.begin();
+  for (size_t k = 0; k < lines.size(); ++k) {
+    if (own_numbers[k] == 0) continue;
+    int next = std::numeric_limits<int>::max();
+    for (size_t j = k + 1; j < lines.size(); ++j)
+      if (own_numbers[j] != 0) {
+        next = own_numbers[j];
+        break;
+      }
+    while (row != rows.end() && row->first < own_numbers[k]) ++row;
+    for (; row != rows.end() && row->first < next; ++row) lines[k].row_ids.push_back(row->second);
+  }
+}
+
+std::string lines_text(size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
 
 }  // namespace
 
 bool QuoteOutcome::ok() const {
-  if (!error.empty() || lines.empty()) return false;
+  if (!error.empty() || lines.empty() || stopped != BuildStop::None ||
+      lines.size() != document_lines)
+    return false;
   for (const LineOutcome& l : lines)
     if (!l.stored) return false;
   return !finalize_requested || finalized;
@@ -107,6 +143,13 @@ int QuoteOutcome::promotion_rows() const {
   for (const LineOutcome& l : lines)
     if (!l.row_ids.empty()) n += static_cast<int>(l.row_ids.size()) - 1;
   return n;
+}
+
+void check_line_limit(const automation::QuoteDocument& document) {
+  if (document.lines.size() <= kLineLimit) return;
+  throw automation::InvalidDocument(
+      {{"lines", lines_text(document.lines.size()) + ": a quote holds at most " +
+                     std::to_string(kLineLimit) + " lines"}});
 }
 
 HostSettings quiet_message_log(HostSettings settings) {
@@ -142,19 +185,25 @@ std::vector<HostMessage> QuoteSession::take_messages(int position) {
   return out;
 }
 
-QuoteOutcome QuoteSession::build(const automation::QuoteDocument& document) {
+QuoteOutcome QuoteSession::build(const automation::QuoteDocument& document,
+                                 const BuildOptions& options) {
   QuoteOutcome outcome;
   outcome.shape = document.shape;
   outcome.finalize_requested = document.finalizar;
+  outcome.document_lines = document.lines.size();
   take_messages(0);  // whatever an earlier quote left
 
   auto keep_messages = [&](int position) {
     for (HostMessage& m : take_messages(position)) outcome.messages.push_back(std::move(m));
   };
 
+  std::shared_ptr<db::Database> database;
+  uint64_t lock_timeouts = 0;
   Ref<_Cotizacion> quote;
   ShapeCalls calls;
   try {
+    database = host_->database();
+    lock_timeouts = database->lock_timeouts();
     quote = create_Cotizacion();
     calls = document.shape == DocumentShape::Object ? object_calls(quote) : record_calls(quote);
     // Nuevo gives the quote the server's date, which a header without Ct_Fecha takes.
@@ -164,20 +213,33 @@ QuoteOutcome QuoteSession::build(const automation::QuoteDocument& document) {
     calls.assign_header(document.header, today);
   } catch (const std::exception& e) {
     outcome.error = e.what();
+    if (database && database->lock_timeouts() > lock_timeouts) outcome.stopped = BuildStop::Locked;
     keep_messages(0);
     return outcome;
   }
   keep_messages(0);
 
-  std::vector<std::string> known_ids;
+  // The rows each line added are told by the line ids, without reading the quote back after
+  // every line: admission numbers the rows of a quote 1, 2, 3... and leaves the number it gave
+  // a line in the line the quote holds; the line's promotion rows take the numbers that follow,
+  // up to the next line's. The rows are matched to the lines once the quote is read back.
+  std::vector<int> own_numbers;  // per line handed over; 0 when it was not numbered
+  int last_number = 0;
+  size_t stored_lines = 0;
   std::string folio;
   for (size_t i = 0; i < document.lines.size(); ++i) {
+    if (options.stop && options.stop()) {
+      outcome.stopped = BuildStop::Interrupted;
+      break;
+    }
     const Json& line = document.lines[i];
     LineOutcome result;
     result.position = static_cast<int>(i) + 1;
     result.product = calls.product(line);
+    std::string held_before;
     try {
       calls.assign_line(line, result.position);
+      held_before = calls.held_line_id();
       std::vector<HostMessage> refusal = take_messages(result.position);
       if (!refusal.empty()) {
         // The setter refused the line (or failed) and the quote kept its previous line:
@@ -196,18 +258,38 @@ QuoteOutcome QuoteSession::build(const automation::QuoteDocument& document) {
       folio = calls.folio();
     } catch (const std::exception&) {
     }
-    if (!folio.empty()) {
-      std::vector<std::string> ids = stored_line_ids(*host_->database(), folio);
-      result.row_ids = added(known_ids, ids);
-      known_ids = std::move(ids);
+    std::string held_after;
+    try {
+      held_after = calls.held_line_id();
+    } catch (const std::exception&) {
     }
+    // A line that was not stored may still have been numbered (and written before a later step
+    // failed); one that was not numbered leaves the held line id as the assignment left it.
+    int held = line_number(held_after);
+    bool numbered = (result.stored || held_after != held_before) && held > last_number;
+    own_numbers.push_back(numbered ? held : 0);
+    if (numbered) last_number = held;
+    if (result.stored) ++stored_lines;
     outcome.lines.push_back(std::move(result));
+    if (options.on_line) options.on_line(outcome.lines.size(), stored_lines);
+    if (database->lock_timeouts() > lock_timeouts) {
+      outcome.stopped = BuildStop::Locked;
+      break;
+    }
   }
   outcome.folio = folio;
 
   if (document.finalizar) {
-    if (folio.empty()) {
+    const int refused = outcome.lines_refused();
+    if (outcome.stopped != BuildStop::None) {
+      outcome.error = "the run stopped after " + lines_text(outcome.lines.size()) + " of " +
+                      std::to_string(document.lines.size());
+    } else if (folio.empty()) {
       outcome.error = kNoFolio;
+    } else if (refused > 0 && !options.finalize_partial) {
+      outcome.error = lines_text(refused) + (refused == 1 ? " was" : " were") +
+                      " refused, so the quote was left open ('quorlane finalize " + folio +
+                      "' or --finalize-partial finalises the lines stored)";
     } else {
       std::string f = folio;
       try {
@@ -220,6 +302,7 @@ QuoteOutcome QuoteSession::build(const automation::QuoteDocument& document) {
     }
   }
   if (!folio.empty()) outcome.stored = read(folio);
+  if (outcome.stored) assign_rows(*outcome.stored, own_numbers, outcome.lines);
   return outcome;
 }
 

@@ -4,6 +4,7 @@
 // cSistema.Mostrar_Mensaje is captured and reported with the line it concerns.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,23 +39,44 @@ struct LineOutcome {
   std::vector<std::string> row_ids;
 };
 
+// Why a build stopped before the document's last line.
+enum class BuildStop { None, Interrupted, Locked };
+
 struct QuoteOutcome {
   automation::DocumentShape shape = automation::DocumentShape::Record;
   std::string folio;
-  std::vector<LineOutcome> lines;
+  size_t document_lines = 0;       // the lines the document gives
+  std::vector<LineOutcome> lines;  // the lines handed over, in order
+  BuildStop stopped = BuildStop::None;
   std::vector<HostMessage> messages;
   bool finalize_requested = false;
   bool finalized = false;
   std::string error;                  // the header's failure or the finalisation's Error
   std::optional<StoredQuote> stored;  // the quote as the database holds it afterwards
 
-  // Every line stored, and the quote finalised when the document asked for it.
+  // Every line of the document stored, and the quote finalised when the document asked for it.
   bool ok() const;
   int lines_stored() const;
   int lines_refused() const;
   int rows_added() const;
   int promotion_rows() const;
 };
+
+struct BuildOptions {
+  // Finalise when the document asks for it even though a line was refused. Otherwise such a
+  // quote is left open.
+  bool finalize_partial = false;
+  // Asked before each line: true stops the build there, and the quote is not finalised.
+  std::function<bool()> stop;
+  // Told after each line: the lines handed over so far and those of them stored.
+  std::function<void(size_t lines, size_t stored)> on_line;
+};
+
+// The most lines a quote can hold: the component numbers them with a 16-bit counter.
+constexpr size_t kLineLimit = 32767;
+// Refuses (InvalidDocument) a document with more lines than a quote can hold, so that nothing
+// of it is written.
+void check_line_limit(const automation::QuoteDocument& document);
 
 enum class StatusChange { Finalize, Authorize, Reject, Cancel, Delete };
 
@@ -73,14 +95,18 @@ class QuoteSession {
   QuoteSession& operator=(const QuoteSession&) = delete;
 
   // Builds the quote: header, then each line assigned and admitted, then finalisation when the
-  // document asks for it. Refusals and failures are part of the outcome; only a failure to read
-  // the database back throws.
-  QuoteOutcome build(const automation::QuoteDocument& document);
+  // document asks for it and every line was stored (or `options` say to finalise anyway).
+  // Refusals and failures are part of the outcome; a stop asked through `options`, or a lock
+  // of another process that outlasted the busy timeout, ends the build after the line in
+  // progress. Only a failure to read the database back throws.
+  QuoteOutcome build(const automation::QuoteDocument& document, const BuildOptions& options = {});
 
   // Calls Finalizar_, Autorizar_, Rechazar_, Cancelar_ or Eliminar_Cotizacion with the folio.
   StatusOutcome change_status(StatusChange change, const std::string& folio);
 
   std::optional<StoredQuote> read(const std::string& folio);
+
+  StandardHost& host() { return *host_; }
 
  private:
   std::vector<HostMessage> take_messages(int position);

@@ -6,8 +6,8 @@
 #include "cli/document_input.h"
 #include "cli/host_options.h"
 #include "cli/quote_report.h"
+#include "cli/run_control.h"
 #include "cli/stored_quote.h"
-#include "db/connection_text.h"
 
 namespace quorlane::cli {
 
@@ -21,10 +21,13 @@ class ShowCommand final : public Command {
     cmd->add_flag("--json", json_,
                   "print the quote as one JSON object: every column of its rows as stored");
     cmd->add_option("FOLIO", folio_, "the quote's folio")->required()->type_name("");
-    cmd->footer(std::string("Exit status: 0 shown, 1 no quote has that folio, 2 wrong usage.\n\n"
-                            "Example:\n  quorlane show --db quotes.db A0000000001\n"
-                            "  quorlane show --db quotes.db --json A0000000001\n\n") +
-                kDatabaseEnvironmentHelp);
+    cmd->footer(
+        std::string("A quote never finalised is marked so, and shows no totals.\n"
+                    "Exit status: 0 shown, 1 no quote has that folio (or it was deleted), 2 wrong "
+                    "usage.\n\n"
+                    "Example:\n  quorlane show --db quotes.db A0000000001\n"
+                    "  quorlane show --db quotes.db --json A0000000001\n\n") +
+        kDatabaseEnvironmentHelp);
     return cmd;
   }
 
@@ -33,9 +36,9 @@ class ShowCommand final : public Command {
     require_database(settings);
     std::shared_ptr<StandardHost> host = StandardHost::create(settings);
     std::optional<StoredQuote> quote = read_stored_quote(*host->database(), folio_);
-    if (!quote) {
-      std::cerr << "quorlane show: there is no quote with the folio '" << folio_ << "' in "
-                << db::without_passwords(settings.database) << "\n";
+    if (std::string missing = missing_quote(quote, folio_); !missing.empty()) {
+      std::cerr << "quorlane show: " << shown_database(settings.database) << ": " << missing
+                << "\n";
       return 1;
     }
     if (json_)

@@ -54,7 +54,19 @@ class StatusCommand final : public Command {
     HostSettings settings = quiet_message_log(options_.settings());
     require_database(settings);
     QuoteSession session(settings);
-    StatusOutcome outcome = session.change_status(info_.change, folio_);
+    // The component's answer for a folio without lines is not meant for people (finalisation
+    // fails on the missing totals): every command says the same instead.
+    StatusOutcome outcome;
+    const std::string missing = missing_quote(session.read(folio_), folio_);
+    if (!missing.empty()) {
+      outcome.error = missing;
+      if (!json_) {
+        std::cerr << "quorlane " << info_.name << ": " << missing << "\n";
+        return 1;
+      }
+    } else {
+      outcome = session.change_status(info_.change, folio_);
+    }
     if (json_) {
       automation::Json messages = automation::Json::array();
       for (const HostMessage& m : outcome.messages) messages.push_back(message_json(m));

@@ -11,6 +11,7 @@ constexpr const char* kLineTable = "Cotizacion";
 constexpr const char* kHistoryTable = "Historial_Seguimiento";
 // The document type under which the component writes a quote's follow-up entries.
 constexpr const char* kHistoryDocumentType = "COTIZACION";
+constexpr const char* kFinalisedEntry = "Registro de cotización";
 
 std::string column_list(const std::vector<std::string>& columns) {
   std::string out;
@@ -54,6 +55,21 @@ Variant StoredQuote::header_value(const std::string& column) const {
   return has_header() ? header.value(0, column) : Variant();
 }
 
+bool StoredQuote::finalised() const {
+  for (size_t i = 0; i < history.rows.size(); ++i) {
+    Variant description = history.value(i, "Hs_Descripcion");
+    if (description.is_text() && description.to_text() == kFinalisedEntry) return true;
+  }
+  return false;
+}
+
+std::string missing_quote(const std::optional<StoredQuote>& quote, const std::string& folio) {
+  if (!quote)
+    return folio.empty() ? "no quote with an empty folio" : "no quote with folio " + folio;
+  if (quote->deleted()) return "quote " + folio + " was deleted";
+  return "";
+}
+
 std::optional<StoredQuote> read_stored_quote(db::Database& database, const std::string& folio) {
   StoredQuote quote;
   quote.folio = folio;
@@ -78,6 +94,7 @@ std::vector<std::string> stored_line_ids(db::Database& database, const std::stri
 automation::Json stored_quote_json(const StoredQuote& quote) {
   automation::Json header = rows_json(quote.header);
   return automation::Json{{"folio", quote.folio},
+                          {"finalized", quote.finalised()},
                           {"header", header.empty() ? automation::Json() : header[0]},
                           {"lines", rows_json(quote.lines)},
                           {"history", rows_json(quote.history)}};

@@ -27,6 +27,11 @@ struct StoredQuote {
   StoredRows history;  // Historial_Seguimiento entries of the quote, oldest first
 
   bool has_header() const { return !header.rows.empty(); }
+  // Eliminar_Cotizacion deletes a quote's line rows and leaves its header row.
+  bool deleted() const { return has_header() && lines.rows.empty(); }
+  // Finalisation leaves the follow-up entry "Registro de cotización"; until then the header's
+  // totals are not the lines'.
+  bool finalised() const;
   // A header value, Empty when the quote has no header row.
   Variant header_value(const std::string& column) const;
 };
@@ -34,6 +39,10 @@ struct StoredQuote {
 // The quote of that folio; none when the database holds neither a header row nor a line row
 // for it.
 std::optional<StoredQuote> read_stored_quote(db::Database& database, const std::string& folio);
+
+// What every command says of a folio the database has no quote for: "no quote with folio
+// Z999", or "quote Z999 was deleted"; empty when it holds the quote.
+std::string missing_quote(const std::optional<StoredQuote>& quote, const std::string& folio);
 
 // The line ids of the folio, in order.
 std::vector<std::string> stored_line_ids(db::Database& database, const std::string& folio);

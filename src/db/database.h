@@ -3,7 +3,9 @@
 // once per connection). One connection serves one thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,20 +54,32 @@ class Database : public Connection {
 
   // Whether the table exists.
   virtual bool has_table(const std::string& name) = 0;
+
+  // How many statements of this connection gave up waiting for another connection's lock.
+  virtual uint64_t lock_timeouts() const { return 0; }
 };
 
-// Opens (creating when missing) a SQLite database file: WAL journal, a busy timeout of 10 s so
-// that writers of other threads and processes are waited for. Its run_catalogue remembers
-// answers per connection: a write through any connection of this process to a table an answer
-// was read from makes every connection forget them at once, and a commit by another process
-// within 10 ms. Fails with the database's
-// message. Its Execute reads a query's rows into a MemoryRecordset (whose columns() and rows()
-// a caller may read directly): SQL NULL gives Null, integers that fit in 32 bits Int32, other
-// numbers Double, text Text. A text of a column declared DATE or DATETIME that reads as a date
-// comes in the form of a server's: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS" (whatever form it was
-// stored in); any other text as stored. It runs exactly one statement: a text holding a second
-// one fails before anything runs.
-std::shared_ptr<Database> open_sqlite(const std::string& path);
+// How a SQLite connection waits for the write lock of another connection.
+struct SqliteOptions {
+  // How long one statement waits before it fails with "database is locked".
+  std::chrono::milliseconds busy_timeout{10000};
+  // Once a wait has run out, every later statement gives up at once instead of waiting again.
+  bool wait_once = false;
+  // Called on the waiting thread when a wait has lasted half a second (once per wait).
+  std::function<void()> on_wait;
+};
+
+// Opens (creating when missing) a SQLite database file: WAL journal, a busy timeout (10 s unless
+// `options` say otherwise) so that writers of other threads and processes are waited for. Its
+// run_catalogue remembers answers per connection: a write through any connection of this process to
+// a table an answer was read from makes every connection forget them at once, and a commit by
+// another process within 10 ms. Fails with the database's message. Its Execute reads a query's rows
+// into a MemoryRecordset (whose columns() and rows() a caller may read directly): SQL NULL gives
+// Null, integers that fit in 32 bits Int32, other numbers Double, text Text. A text of a column
+// declared DATE or DATETIME that reads as a date comes in the form of a server's: "YYYY-MM-DD" and
+// "YYYY-MM-DD HH:MM:SS" (whatever form it was stored in); any other text as stored. It runs exactly
+// one statement: a text holding a second one fails before anything runs.
+std::shared_ptr<Database> open_sqlite(const std::string& path, SqliteOptions options = {});
 
 // Connects through ODBC with a connection string ("Driver=...;Server=...;..."), in autocommit
 // mode. The engine, and with it the dialect, is the one the server names itself

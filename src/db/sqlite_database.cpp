@@ -83,11 +83,38 @@ int back_off(int count, int long_waits) {
   return 1;
 }
 
-// Waits while another connection writes, and gives up after about 10 s. A writer holds its lock
-// only for the tens of microseconds of one statement, so the first waits are that short. (SQLite's
-// own busy timeout first sleeps a whole millisecond, which lets one thread's writes stall
-// another's far longer than they take.)
-int wait_for_other_writer(void*, int count) { return back_off(count, 4999); }
+// A connection's waits for the locks of other connections, and how they end.
+struct LockWait {
+  SqliteOptions options;
+  std::chrono::steady_clock::time_point started{};
+  bool told = false;
+  std::atomic<uint64_t> timeouts{0};
+};
+
+// Waits while another connection writes, and gives up after the connection's busy timeout. A
+// writer holds its lock only for the tens of microseconds of one statement, so the first waits
+// are that short. (SQLite's own busy timeout first sleeps a whole millisecond, which lets one
+// thread's writes stall another's far longer than they take.)
+int wait_for_other_writer(void* arg, int count) {
+  using namespace std::chrono;
+  LockWait& wait = *static_cast<LockWait*>(arg);
+  if (wait.options.wait_once && wait.timeouts.load() > 0) return 0;
+  steady_clock::time_point now = steady_clock::now();
+  if (count == 0) {
+    wait.started = now;
+    wait.told = false;
+  }
+  steady_clock::duration waited = now - wait.started;
+  if (waited >= wait.options.busy_timeout) {
+    wait.timeouts.fetch_add(1);
+    return 0;
+  }
+  if (!wait.told && waited >= milliseconds(500) && wait.options.on_wait) {
+    wait.told = true;
+    wait.options.on_wait();
+  }
+  return back_off(std::min(count, 8), 1);
+}
 
 bool only_blanks(const char* text) {
   for (; *text != '\0'; ++text)
@@ -418,7 +445,10 @@ class Statement {
 
 class SqliteDatabase final : public Database {
  public:
-  explicit SqliteDatabase(sqlite3* db) : db_(db), shared_(shared_file(db)) {
+  SqliteDatabase(sqlite3* db, SqliteOptions options) : db_(db), shared_(shared_file(db)) {
+    lock_wait_.options = std::move(options);
+    // Writers of other threads and processes are waited for; WAL lets readers go on meanwhile.
+    sqlite3_busy_handler(db_, wait_for_other_writer, &lock_wait_);
     sqlite3_set_authorizer(db_, note_access, &touched_);
     // The WAL of a file goes back into it in the background (Checkpointer), not in the commit
     // that made it long. This replaces SQLite's own checkpoint after a commit.
@@ -435,6 +465,8 @@ class SqliteDatabase final : public Database {
   }
 
   Engine engine() const override { return Engine::SQLite; }
+
+  uint64_t lock_timeouts() const override { return lock_wait_.timeouts.load(); }
 
   std::shared_ptr<Recordset> Execute(const std::string& sql, int32_t) override {
     refuse_nul(sql);
@@ -648,6 +680,7 @@ class SqliteDatabase final : public Database {
 
   static constexpr size_t kCacheLimit = 256;
   sqlite3* db_;
+  LockWait lock_wait_;
   std::unordered_map<std::string, Prepared> cache_;
   Touched touched_;  // filled by note_access while a statement is prepared
 
@@ -675,7 +708,7 @@ Variant Rows::first(size_t index) const {
   return values.front()[index];
 }
 
-std::shared_ptr<Database> open_sqlite(const std::string& path) {
+std::shared_ptr<Database> open_sqlite(const std::string& path, SqliteOptions options) {
   // SQLite's memory statistics make every allocation of every connection take one lock of the
   // process, so that threads building quotes at once wait on each other; nothing reads them.
   // (This has to come before SQLite's first use in the process, and is ignored after it.)
@@ -690,10 +723,8 @@ std::shared_ptr<Database> open_sqlite(const std::string& path) {
     sqlite3_close_v2(db);
     throw failure;
   }
-  auto database = std::make_shared<SqliteDatabase>(db);
-  // Writers of other threads and processes are waited for; WAL lets readers go on meanwhile.
+  auto database = std::make_shared<SqliteDatabase>(db, std::move(options));
   // NORMAL synchronisation is safe in WAL mode and spares a disk flush per commit.
-  sqlite3_busy_handler(db, wait_for_other_writer, nullptr);
   for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"}) {
     rc = sqlite3_exec(db, pragma, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw sqlite_failure(db, rc);

@@ -2,14 +2,17 @@
 // quote documents (valid, invalid, refused lines), import, show and the status commands. The
 // database is checked directly after each run.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/program_run.h"
@@ -91,6 +94,15 @@ std::string line(const std::string& product, double quantity, const std::string&
   return s.str();
 }
 
+// One document of `lines` lines of P1, finalised, as one line of text.
+std::string long_document(int lines) {
+  std::string doc = std::string("{") + kHeader + R"(, "lines": [)";
+  for (int i = 0; i < lines; ++i) doc += (i ? ", " : "") + line("P1", 1 + i % 5, "PZA", 2);
+  doc += R"(], "finalizar": true})";
+  std::replace(doc.begin(), doc.end(), '\n', ' ');
+  return doc;
+}
+
 TEST_F(MainJob, DemoScriptPrintsAFinalisedQuoteWithItsPromotionLine) {
   const std::string demo_run = quoted(kSource + "/scripts/demo") + " --program " +
                                quoted(QUORLANE_PROGRAM_PATH) + " --db " + quoted(db.string());
@@ -157,6 +169,12 @@ TEST_F(MainJob, InvalidDocumentNamesTheBadFieldAndWritesNothing) {
   Result broken = on_db("quote", "-", "{\"header\": ");
   EXPECT_EQ(broken.status, 2);
   EXPECT_NE(broken.err.find("  document: not JSON: "), std::string::npos) << broken.err;
+  // More lines than a quote can number: refused before the first is written.
+  Result too_long = on_db("quote", quoted(write("long.json", long_document(32768)).string()));
+  EXPECT_EQ(too_long.status, 2);
+  EXPECT_NE(too_long.err.find("\n  lines: 32768 lines: a quote holds at most 32767 lines\n"),
+            std::string::npos)
+      << too_long.err;
   EXPECT_EQ(written(), before);
 }
 
@@ -172,8 +190,16 @@ TEST_F(MainJob, RefusedLinesAreReportedWithErrorAndMessagesAndTheRestIsStored) {
   Result run = on_db("quote", "--json " + quoted(doc.string()));
   EXPECT_EQ(run.status, 1) << run.err;
   Json q = Json::parse(run.out);
-  EXPECT_EQ(only(q, {"ok", "folio", "finalized"}),
-            Json::parse(R"({"ok": false, "folio": "A0000000001", "finalized": true})"));
+  // A quote with refused lines is left open unless --finalize-partial says otherwise.
+  EXPECT_EQ(only(q, {"ok", "folio", "finalized", "error", "totals"}),
+            (Json{{"ok", false},
+                  {"folio", "A0000000001"},
+                  {"finalized", false},
+                  {"error",
+                   "2 lines were refused, so the quote was left open ('quorlane finalize "
+                   "A0000000001' or --finalize-partial finalises the lines stored)"},
+                  {"totals", nullptr}}));
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Historial_Seguimiento"), 0);
   ASSERT_EQ(q["lines"].size(), 4u);
   EXPECT_EQ(only(q["lines"][1], {"stored", "error"}),
             (Json{{"stored", false},
@@ -190,11 +216,20 @@ TEST_F(MainJob, RefusedLinesAreReportedWithErrorAndMessagesAndTheRestIsStored) {
   EXPECT_EQ(rows("SELECT Ct_ID, Pr_Cve_Producto FROM Cotizacion ORDER BY Ct_ID"),
             Json::parse(R"([{"Ct_ID": "0001", "Pr_Cve_Producto": "P1"},
                             {"Ct_ID": "0002", "Pr_Cve_Producto": "P5"}])"));
-  // Totals of the two stored lines: 20 + 16% and 360 + 16%.
-  EXPECT_DOUBLE_EQ(q["totals"]["Ct_Precio_Neto_Importe"].get<double>(), 440.8);
+  // show marks it, instead of printing the header's empty totals.
+  Result shown = program("show --db " + quoted(db.string()) + " A0000000001");
+  EXPECT_NE(shown.out.find("Quote A0000000001  status AC (open), never finalised\n"),
+            std::string::npos)
+      << shown.out;
+  EXPECT_NE(shown.out.find("\nNo totals: the quote was never finalised ('quorlane finalize "
+                           "A0000000001' totals its lines).\n"),
+            std::string::npos);
+  EXPECT_EQ(shown.out.find("Net amount"), std::string::npos);
 
-  Result table = on_db("quote", quoted(doc.string()));
+  Result table = on_db("quote", "--finalize-partial " + quoted(doc.string()));
   EXPECT_EQ(table.status, 1);
+  // Totals of the two stored lines: 20 + 16% and 360 + 16%.
+  EXPECT_EQ(occurrences(table.out, "  Net amount         440.80\n"), 1u) << table.out;
   for (const char* text :
        {"Refused lines\n"
         "  line 2 (P1): El parámetro Ct_Cantidad_Control_1, es de solo lectura!\n"
@@ -251,8 +286,7 @@ TEST_F(MainJob, ImportStoresEveryGoodQuoteAndReportsEveryBadOne) {
       refused_lines.push_back(n);
       file += head + line("P1", n, "PZA", 2.5) + ", " + line("P6", 1, "CAJ", 100) +
               R"(], "finalizar": true})";
-      expected_rows += 1;
-      ++finalised;
+      expected_rows += 1;  // and not finalised
     } else {
       file += head + line("P1", n, "PZA", 2.5) + ", " + line("P5", 1 + n % 3, "CAJ", 180) +
               R"(], "finalizar": )" + (n % 2 ? "true" : "false") + "}";
@@ -284,8 +318,14 @@ TEST_F(MainJob, ImportStoresEveryGoodQuoteAndReportsEveryBadOne) {
         << n;
   EXPECT_EQ(occurrences(run.out, ": quote A"), good);
   EXPECT_NE(run.out.find("Imported 200 documents in "), std::string::npos);
+  std::vector<int> failed = invalid_lines;
+  failed.insert(failed.end(), refused_lines.begin(), refused_lines.end());
+  std::sort(failed.begin(), failed.end());
+  std::string failed_text = "Lines without a complete quote:";
+  for (int n : failed) failed_text += " " + std::to_string(n + (n - 1) / 50);
   EXPECT_NE(run.out.find(": 195 quotes (185 complete), " + std::to_string(expected_rows) +
-                         " lines stored (0 promotion), 10 lines refused, 5 invalid documents.\n"),
+                         " lines stored (0 promotion), 10 lines refused, 5 invalid documents.\n" +
+                         failed_text + "\n"),
             std::string::npos)
       << run.out.substr(run.out.rfind("Imported"));
 
@@ -294,6 +334,13 @@ TEST_F(MainJob, ImportStoresEveryGoodQuoteAndReportsEveryBadOne) {
   for (const Json& f : folios)
     EXPECT_NE(run.out.find(": quote " + f["Ct_Folio"].get<std::string>() + ": "),
               std::string::npos);
+
+  // --quiet: the same problems and summary, none of the complete quotes.
+  Result quiet = on_db("import", "--quiet " + quoted(input.string()));
+  EXPECT_EQ(quiet.status, 1);
+  EXPECT_EQ(occurrences(quiet.out, ": quote A"), refused_lines.size());
+  EXPECT_EQ(occurrences(quiet.out, "invalid document: "), invalid_lines.size());
+  EXPECT_NE(quiet.out.find(failed_text + "\n"), std::string::npos);
 }
 
 TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHoldsAndStatusCommandsReportTheComponentsError) {
@@ -314,8 +361,7 @@ TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHoldsAndStatusCommandsReportTheComponen
   Result unknown = program("show --db " + quoted(db.string()) + " A0000000099");
   EXPECT_EQ(unknown.status, 1);
   EXPECT_EQ(unknown.out, "");
-  EXPECT_EQ(unknown.err, "quorlane show: there is no quote with the folio 'A0000000099' in " +
-                             db.string() + "\n");
+  EXPECT_EQ(unknown.err, "quorlane show: " + db.string() + ": no quote with folio A0000000099\n");
 
   auto status_of = [&] {
     return rows(
@@ -350,10 +396,151 @@ TEST_F(MainJob, ShowJsonIsWhatTheDatabaseHoldsAndStatusCommandsReportTheComponen
             Json::parse(R"([{"Ct_Folio": "A0000000001", "Es_Cve_Estado": "CA"},
                             {"Ct_Folio": "A0000000002", "Es_Cve_Estado": "RZ"}])"));
 
+  // An unknown or deleted folio: one message in every command, not the component's own.
   Result finalize = on_db("finalize", "--json ''");
   EXPECT_EQ(finalize.status, 1);
-  EXPECT_EQ(Json::parse(finalize.out)["error"],
-            "Quorlane.dll - Finalizar_Cotizacion()\r\nLa cotización es incorrecta, no hay datos");
+  EXPECT_EQ(Json::parse(finalize.out)["error"], "no quote with an empty folio");
+  for (const char* command : {"finalize", "authorize", "reject", "cancel", "delete"}) {
+    Result missing = on_db(command, "Z999");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, std::string("quorlane ") + command + ": no quote with folio Z999\n");
+  }
+  ASSERT_EQ(on_db("quote", "--json " + quoted(kSource + "/examples/demo-quote.json")).status, 0);
+  ASSERT_EQ(on_db("delete", "A0000000003").status, 0);
+  Result deleted = program("show --db " + quoted(db.string()) + " A0000000003");
+  EXPECT_EQ(deleted.status, 1);
+  EXPECT_EQ(deleted.err, "quorlane show: " + db.string() + ": quote A0000000003 was deleted\n");
+  EXPECT_EQ(on_db("finalize", "A0000000003").err,
+            "quorlane finalize: quote A0000000003 was deleted\n");
+}
+
+// A connection of this process to the file, for holding its write lock.
+struct OtherConnection {
+  explicit OtherConnection(const fs::path& path) {
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_busy_timeout(db, 10000);
+  }
+  ~OtherConnection() { sqlite3_close(db); }
+  bool exec(const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  long long lines() {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM Cotizacion", -1, &stmt, nullptr);
+    long long n = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    return n;
+  }
+  sqlite3* db = nullptr;
+};
+
+TEST_F(MainJob, ALockedDatabaseStopsTheRunWithItsOwnStatusAndNeverFinalisesWhatItBuilt) {
+  init_demo();
+  const Json before = written();
+  {
+    // Locked from the start: one wait, then one message, and nothing written.
+    OtherConnection other(db);
+    ASSERT_TRUE(other.exec("BEGIN IMMEDIATE"));
+    const std::pair<const char*, std::string> runs[] = {
+        {"quote", kSource + "/examples/demo-quote.json"},
+        {"import", kSource + "/examples/import.jsonl"}};
+    for (const auto& [command, file] : runs) {
+      Result run = on_db(command, "--busy-timeout 0.2 " + quoted(file));
+      EXPECT_EQ(run.status, 4) << run.out;
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err, std::string("quorlane ") + command + ": database " + db.string() +
+                             " is locked by another process\nNothing was written.\n");
+    }
+  }
+  EXPECT_EQ(written(), before);
+
+  // Locked while a document is being built: the run stops after the line in progress, and the
+  // quote, though the lock is gone by then, is not finalised.
+  fs::path doc = write("long.json", long_document(3000));
+  bool done = false;
+  std::thread holder([&] {
+    OtherConnection other(db);
+    while (!done && other.lines() <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!other.exec("BEGIN IMMEDIATE")) return;
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    other.exec("ROLLBACK");
+  });
+  Result run = on_db("quote", "--busy-timeout 0.3 --json " + quoted(doc.string()));
+  done = true;
+  holder.join();
+  EXPECT_EQ(run.status, 4) << run.err;
+  Json q = Json::parse(run.out);
+  EXPECT_EQ(only(q, {"ok", "stopped", "document_lines", "finalized"}),
+            Json::parse(R"({"ok": false, "stopped": "locked", "document_lines": 3000,
+                            "finalized": false})"));
+  const size_t handed = q["lines"].size();
+  EXPECT_LT(handed, 3000u);
+  EXPECT_EQ(run.err, "quorlane quote: database " + db.string() +
+                         " is locked by another process; stopped after line " +
+                         std::to_string(handed) + " of 3000.\n");
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion"), static_cast<long long>(q["rows"].size()));
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Historial_Seguimiento"), 0);
+}
+
+TEST_F(MainJob, InterruptedImportReportsEveryTouchedQuoteAndResumesWithoutDuplicates) {
+  init_demo();
+  constexpr int kDocuments = 30;
+  std::string file;
+  for (int n = 0; n < kDocuments; ++n) file += long_document(150) + "\n";
+  fs::path input = write("quotes.jsonl", file);
+  const std::string import = quoted(QUORLANE_PROGRAM_PATH) + " import --db " + quoted(db.string()) +
+                             " --operator PRUEBA --clock 2026-12-05T10:30:00 --json ";
+  // Ctrl-C as soon as the first quote has been reported.
+  const std::string out_file = quoted((dir / "out.jsonl").string());
+  Result run = shell("{ " + import + quoted(input.string()) + " > " + out_file +
+                     " & } ; pid=$!; while [ ! -s " + out_file +
+                     " ]; do sleep 0.01; done; kill -INT $pid; wait $pid; echo status $?");
+  EXPECT_EQ(run.out, "status 130\n") << run.err;
+  std::vector<Json> reported;
+  Json summary;
+  std::istringstream out(quorlane::test::file_text(dir / "out.jsonl"));
+  for (std::string text; std::getline(out, text);) {
+    Json j = Json::parse(text);
+    if (j.contains("summary"))
+      summary = j["summary"];
+    else
+      reported.push_back(j);
+  }
+  ASSERT_FALSE(reported.empty());
+  EXPECT_EQ(summary["stopped"], "interrupted");
+  const size_t resume = summary["resume_from_line"].get<size_t>();
+  ASSERT_LT(resume, static_cast<size_t>(kDocuments));
+
+  // Every quote the database holds was reported, with the rows it holds.
+  std::set<std::string> stored_folios, reported_folios;
+  for (const Json& r : rows("SELECT Ct_Folio FROM Cotizacion_Encabezado"))
+    stored_folios.insert(r["Ct_Folio"].get<std::string>());
+  for (const Json& q : reported) {
+    reported_folios.insert(q["folio"].get<std::string>());
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion WHERE Ct_Folio = '" +
+                    q["folio"].get<std::string>() + "'"),
+              static_cast<long long>(q["rows"].size()));
+    EXPECT_EQ(q["ok"], q["line"].get<size_t>() < resume) << q.dump().substr(0, 200);
+  }
+  EXPECT_EQ(reported_folios, stored_folios);
+  // The document being built when the signal came: stored so far, open, and named.
+  if (!summary["open_quote"].is_null()) {
+    EXPECT_EQ(only(reported.back(), {"folio", "stopped", "finalized", "line"}),
+              (Json{{"folio", summary["open_quote"]},
+                    {"stopped", "interrupted"},
+                    {"finalized", false},
+                    {"line", resume}}));
+    ASSERT_EQ(on_db("delete", summary["open_quote"].get<std::string>()).status, 0);
+  }
+
+  // Resumed where the report says: every document once, finalised once.
+  Result rest =
+      shell(import + "--from-line " + std::to_string(resume) + " " + quoted(input.string()));
+  EXPECT_EQ(rest.status, 0) << rest.err;
+  EXPECT_EQ(count("SELECT COUNT(DISTINCT Ct_Folio) FROM Cotizacion"), kDocuments);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Cotizacion"), kDocuments * 150);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM Historial_Seguimiento"), kDocuments);
 }
 
 }  // namespace

@@ -31,10 +31,12 @@ bool yes_no_setting(const char* name, const std::string& value) {
 }
 
 // A server database is set up by its administrator (or `quorlane init`), never on the fly.
-std::shared_ptr<db::Database> open_database(const std::string& path) {
+std::shared_ptr<db::Database> open_database(const HostSettings& settings) {
+  const std::string& path = settings.database;
   if (path.rfind(kOdbcPrefix, 0) == 0)
     return db::open_odbc(path.substr(std::strlen(kOdbcPrefix)), declared_column_names());
-  std::shared_ptr<db::Database> database = db::open_sqlite(path);
+  std::shared_ptr<db::Database> database = db::open_sqlite(
+      path, db::SqliteOptions{settings.busy_timeout, settings.wait_once, settings.on_lock_wait});
   if (!schema_complete(*database)) create_schema(*database);
   return database;
 }
@@ -99,19 +101,19 @@ std::shared_ptr<Connection> StandardHost::connection() { return database(); }
 
 std::shared_ptr<db::Database> StandardHost::database() {
   const std::thread::id thread = std::this_thread::get_id();
-  std::string path;
+  HostSettings settings;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = connections_.find(thread);
     if (found != connections_.end() && found->second.path == settings_.database)
       return found->second.database;
-    path = settings_.database;
+    settings = settings_;
   }
   // Opened outside the lock: opening may wait for another writer or create the tables.
-  std::shared_ptr<db::Database> database = open_database(path);
+  std::shared_ptr<db::Database> database = open_database(settings);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    connections_[thread] = OpenDatabase{path, database};
+    connections_[thread] = OpenDatabase{settings.database, database};
   }
   thread_local ThreadConnections t_connections;
   t_connections.add(shared_from_this());

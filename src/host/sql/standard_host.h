@@ -3,6 +3,8 @@
 // with no other program.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +30,12 @@ struct HostSettings {
   // Where cSistema.Mostrar_Mensaje writes: empty for standard error, "none" to discard, else a
   // file path (appended to).
   std::string message_log;
+  // How a SQLite connection waits for another connection's write lock: how long one statement
+  // waits, whether later statements give up at once after a wait ran out, and what is called
+  // when a wait has lasted half a second. Server databases keep their own lock timeouts.
+  std::chrono::milliseconds busy_timeout{10000};
+  bool wait_once = false;
+  std::function<void()> on_lock_wait;
 
   // The defaults, overridden by QUORLANE_DB, QUORLANE_SERVER_ID, QUORLANE_REMOTE (1/0, SI/NO,
   // true/false, yes/no), QUORLANE_OPERATOR, QUORLANE_CLOCK (a date or date-time as
