@@ -3,8 +3,10 @@
 // once per connection). One connection serves one thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,11 +41,13 @@ class Database : public Connection {
   virtual Rows run(const std::string& sql, const std::vector<Variant>& params = {}) = 0;
 
   // Runs one of the host's own queries of catalogue tables, which the component reads and never
-  // writes. The answer may be one remembered from an earlier run of the same query with the same
-  // parameters, for as long as the backend's own rule allows (see open_sqlite); a backend without
-  // such a rule runs the query every time.
-  virtual Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params) {
-    return run(sql, params);
+  // writes: `tables` are the tables it reads, `call` the number of the component's routine call
+  // it serves (0 when none runs, see current_routine_call). The answer may be one remembered
+  // from an earlier run of the same query with the same parameters, for as long as the
+  // backend's own rule allows (see open_sqlite and open_odbc).
+  Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params,
+                     const std::vector<std::string>& tables = {}, uint64_t call = 0) {
+    return answer_catalogue(sql, params, tables, call);
   }
 
   // Rows changed by the last statement that `run` or `Execute` ran.
@@ -51,7 +55,35 @@ class Database : public Connection {
 
   // Whether the table exists.
   virtual bool has_table(const std::string& name) = 0;
+
+  // The statements this connection has sent to its engine so far: the component's, the host's
+  // own and the connection's own checks alike.
+  uint64_t statements() const { return statements_; }
+
+  // The server's current local date-time, which `query` reads ("YYYY-MM-DD HH:MM:SS"): read
+  // once and then carried forward by this machine's monotonic clock, and read again once
+  // kClockReread has passed. Fails when the answer is no date.
+  Date server_date_time(const std::string& query);
+  static constexpr std::chrono::seconds kClockReread{300};
+
+ protected:
+  virtual Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
+                                const std::vector<std::string>& tables, uint64_t call) {
+    (void)tables;
+    (void)call;
+    return run(sql, params);
+  }
+  void count_statement() { ++statements_; }
+
+ private:
+  uint64_t statements_ = 0;
+  std::optional<Date> clock_read_;  // the server's answer when last read
+  std::chrono::steady_clock::time_point clock_read_at_{};
 };
+
+// The parameters of a query, appended to its text to make the key of its remembered answer.
+// False for a value no query can take (the query then fails when it runs).
+bool append_answer_key(std::string& key, const Variant& value);
 
 // Opens (creating when missing) a SQLite database file: WAL journal, a busy timeout of 10 s so
 // that writers of other threads and processes are waited for. Its run_catalogue remembers
@@ -67,7 +99,12 @@ class Database : public Connection {
 std::shared_ptr<Database> open_sqlite(const std::string& path);
 
 // Connects through ODBC with a connection string ("Driver=...;Server=...;..."), in autocommit
-// mode. The engine, and with it the dialect, is the one the server names itself
+// mode. Its run_catalogue remembers the answers of one routine call for that call alone, and
+// on PostgreSQL, where the tables read all have the change counters that `quorlane init`
+// installs (see change_counter_statements), across calls as well: the first catalogue query of
+// every call reads the counters, and any change forgets every answer. A statement of this
+// connection that may write a table an answer was read from (or whose table it cannot tell)
+// forgets them at once. The engine, and with it the dialect, is the one the server names itself
 // (SQL_DBMS_NAME): PostgreSQL or Microsoft SQL Server; any other fails. A PostgreSQL server must
 // have standard_conforming_strings on, or the connection is refused. Text travels as UTF-16
 // through the driver's wide-character calls. Its Execute reads a query's rows into a

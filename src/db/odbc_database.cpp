@@ -6,11 +6,15 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <unordered_map>
 
+#include "db/change_counter.h"
 #include "db/database.h"
 
 namespace quorlane::db {
@@ -345,6 +349,109 @@ Engine engine_named(const std::string& dbms) {
   throw Failure(kUnknownServer + dbms);
 }
 
+// ---------------------------------------------------------------- statements that write
+
+// What a statement may write, as far as remembered catalogue answers are concerned.
+struct Writes {
+  bool unknown = false;  // it may write anything (anything but one plain query or DML statement)
+  std::string table;     // the one table it writes, in lower case; empty for a query
+};
+
+bool is_name_char(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string_view skip_blanks(std::string_view text) {
+  for (;;) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+      text.remove_prefix(1);
+    if (text.substr(0, 2) == "--") {
+      size_t end = text.find('\n');
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+    } else if (text.substr(0, 2) == "/*") {
+      size_t end = text.find("*/", 2);
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+    } else {
+      return text;
+    }
+  }
+}
+
+// The next word, in lower case.
+std::string next_word(std::string_view& text) {
+  text = skip_blanks(text);
+  std::string word;
+  while (!text.empty() && is_name_char(text.front())) {
+    word += static_cast<char>(std::tolower(static_cast<unsigned char>(text.front())));
+    text.remove_prefix(1);
+  }
+  return word;
+}
+
+// A table's name, plain or quoted ("..." or [...]), of a schema or not: its last part, in lower
+// case. Empty when there is none.
+std::string next_table(std::string_view& text) {
+  std::string name;
+  for (;;) {
+    text = skip_blanks(text);
+    if (text.empty()) return name;
+    const char open = text.front();
+    if (open == '"' || open == '[') {
+      const char close = open == '"' ? '"' : ']';
+      size_t end = text.find(close, 1);
+      if (end == std::string_view::npos) return "";
+      name.clear();
+      for (char c : text.substr(1, end - 1))
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      text.remove_prefix(end + 1);
+    } else {
+      name = next_word(text);
+    }
+    if (text.empty() || text.front() != '.') return name;
+    text.remove_prefix(1);
+  }
+}
+
+// Whether a second statement follows the first: a semicolon outside quoted texts and names
+// with anything but blanks after it.
+bool holds_second_statement(std::string_view text) {
+  char quote = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == ';' && !skip_blanks(text.substr(i + 1)).empty() &&
+               skip_blanks(text.substr(i + 1)).front() != ';') {
+      return true;
+    }
+  }
+  return false;
+}
+
+Writes writes_of(std::string_view sql) {
+  Writes w;
+  if (holds_second_statement(sql)) {
+    w.unknown = true;
+    return w;
+  }
+  std::string_view rest = sql;
+  const std::string verb = next_word(rest);
+  if (verb == "select" || verb == "show") return w;
+  if (verb == "insert" && next_word(rest) == "into") {
+    w.table = next_table(rest);
+  } else if (verb == "update") {
+    w.table = next_table(rest);
+  } else if (verb == "delete") {
+    std::string_view after = rest;
+    w.table = next_word(after) == "from" ? next_table(after) : next_table(rest);
+  }
+  w.unknown = w.table.empty();
+  return w;
+}
+
 // ---------------------------------------------------------------- connection
 
 class OdbcDatabase final : public Database {
@@ -373,9 +480,9 @@ class OdbcDatabase final : public Database {
       throw Failure(kNonStandardStrings);
   }
 
-  ~OdbcDatabase() override {
-    for (auto& entry : cache_) SQLFreeHandle(SQL_HANDLE_STMT, entry.second);
-  }
+  // The prepared statements go with the connection: disconnecting frees them, without the
+  // round trip per statement that freeing each one first would cost.
+  ~OdbcDatabase() override = default;
 
   Engine engine() const override { return engine_; }
 
@@ -386,6 +493,8 @@ class OdbcDatabase final : public Database {
     StatementHandle stmt(dbc_);
     Rows rows;
     changes_ = 0;
+    before_statement(sql);
+    count_statement();
     if (check_execution(
             SQLExecDirectW(stmt.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
             stmt.get()))
@@ -409,6 +518,8 @@ class OdbcDatabase final : public Database {
     for (size_t i = 0; i < params.size(); ++i)
       bind(stmt, static_cast<SQLUSMALLINT>(i + 1), params[i], values[i]);
     changes_ = 0;
+    before_statement(sql);
+    count_statement();
     if (!check_execution(SQLExecute(stmt), stmt)) return Rows();
     return read_rows(stmt);
   }
@@ -425,7 +536,93 @@ class OdbcDatabase final : public Database {
     return !run(query, {Variant(name)}).empty();
   }
 
+ protected:
+  Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
+                        const std::vector<std::string>& tables, uint64_t call) override {
+    if (call == 0 || tables.empty()) return run(sql, params);
+    if (call != call_) {
+      call_ = call;
+      counters_read_ = false;
+      std::erase_if(answers_, [](const auto& entry) { return !entry.second.lasting; });
+    }
+    if (!counters_read_) {
+      read_counters();
+      counters_read_ = true;
+    }
+    std::string& key = key_buffer_;
+    key.assign(sql);
+    for (const Variant& p : params)
+      if (!append_answer_key(key, p)) return run(sql, params);
+    if (auto found = answers_.find(key); found != answers_.end()) return found->second.rows;
+    Rows rows = run(sql, params);
+    bool lasting = true;
+    for (const std::string& table : tables) {
+      std::string name = folded(table);
+      lasting = lasting && counters_.count(name) != 0;
+      if (std::find(answered_tables_.begin(), answered_tables_.end(), name) ==
+          answered_tables_.end())
+        answered_tables_.push_back(std::move(name));
+    }
+    if (answers_.size() >= kAnswerLimit) answers_.clear();
+    answers_.emplace(key, Answer{rows, lasting});
+    return rows;
+  }
+
  private:
+  struct Answer {
+    Rows rows;
+    bool lasting;  // every table it was read from has a counter: it may serve later calls
+  };
+
+  static std::string folded(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+  }
+
+  // A statement that may write a table an answer was read from forgets every answer before it
+  // runs (so also when it fails half-way); a transaction's end does too, since what was read
+  // inside it may have been rolled back.
+  void before_statement(const std::string& sql) {
+    if (answers_.empty()) return;
+    Writes w = writes_of(sql);
+    if (!w.unknown &&
+        (w.table.empty() || std::find(answered_tables_.begin(), answered_tables_.end(), w.table) ==
+                                answered_tables_.end()))
+      return;
+    answers_.clear();
+    answered_tables_.clear();
+  }
+
+  // Reads the change counters; any change since the last read forgets every answer. Whether
+  // the database has them at all is asked once, and again after kClockReread; a database
+  // without them keeps answers for one call only.
+  void read_counters() {
+    const char* query = change_counter_query(engine_);
+    const auto now = std::chrono::steady_clock::now();
+    if (query != nullptr && (!counters_probed_ || now - counters_probed_at_ >= kClockReread)) {
+      counters_probed_ = true;
+      counters_probed_at_ = now;
+      has_counters_ = has_table(kChangeCounterTable);
+    }
+    std::map<std::string, int64_t> counters;
+    if (query != nullptr && has_counters_) {
+      try {
+        for (const std::vector<Variant>& row : run(query, {}).values)
+          counters[folded(row.at(0).to_text())] = static_cast<int64_t>(row.at(1).to_double());
+      } catch (const Failure&) {
+        // Gone since it was found: answers now last for one call.
+        has_counters_ = false;
+        counters.clear();
+      }
+    }
+    if (counters != counters_) {
+      answers_.clear();
+      answered_tables_.clear();
+      counters_ = std::move(counters);
+    }
+  }
+
   // The rows of the statement's first result that has columns; a statement without one leaves
   // the count of rows it changed.
   Rows read_rows(SQLHSTMT stmt) {
@@ -543,6 +740,17 @@ class OdbcDatabase final : public Database {
   std::shared_ptr<const DeclaredNames> declared_;
   int64_t changes_ = 0;
   std::unordered_map<std::string, SQLHSTMT> cache_;
+
+  // Catalogue answers, by query text and parameters.
+  static constexpr size_t kAnswerLimit = 4096;
+  std::unordered_map<std::string, Answer> answers_;
+  std::vector<std::string> answered_tables_;  // in lower case
+  std::string key_buffer_;
+  uint64_t call_ = 0;                        // the routine call the answers serve
+  bool counters_read_ = false;               // in this call
+  std::map<std::string, int64_t> counters_;  // by table, as last read
+  bool counters_probed_ = false, has_counters_ = false;
+  std::chrono::steady_clock::time_point counters_probed_at_{};
 };
 
 }  // namespace
