@@ -99,12 +99,7 @@ bool append_answer_key(std::string& key, const Variant& value);
 std::shared_ptr<Database> open_sqlite(const std::string& path);
 
 // Connects through ODBC with a connection string ("Driver=...;Server=...;..."), in autocommit
-// mode. Its run_catalogue remembers the answers of one routine call for that call alone, and
-// on PostgreSQL, where the tables read all have the change counters that `quorlane init`
-// installs (see change_counter_statements), across calls as well: the first catalogue query of
-// every call reads the counters, and any change forgets every answer. A statement of this
-// connection that may write a table an answer was read from (or whose table it cannot tell)
-// forgets them at once. The engine, and with it the dialect, is the one the server names itself
+// mode. The engine, and with it the dialect, is the one the server names itself
 // (SQL_DBMS_NAME): PostgreSQL or Microsoft SQL Server; any other fails. A PostgreSQL server must
 // have standard_conforming_strings on, or the connection is refused. Text travels as UTF-16
 // through the driver's wide-character calls. Its Execute reads a query's rows into a
@@ -114,6 +109,14 @@ std::shared_ptr<Database> open_sqlite(const std::string& path);
 // with the spellings of `declared` (unfold_column_names), so that a query answers the same names
 // on every engine; the rows of `run` keep the names the server reports. Failures carry the
 // driver's diagnostics: "[SQLSTATE] message".
+//
+// Its run_catalogue remembers the answers of one routine call for that call alone, and across
+// calls where every table read has a change counter (PostgreSQL, once `quorlane init` has
+// installed them: see change_counter_statements), with the rule of a SQLite file: a statement
+// of any connection of this process to the same database (by connection string) that may write
+// a table an answer was read from makes every connection forget them at once, and a change by
+// anyone else is seen within 10 ms (before an answer is given from memory, the counters are
+// read again once 10 ms have passed since they were last read).
 std::shared_ptr<Database> open_odbc(const std::string& connection_string,
                                     std::shared_ptr<const DeclaredNames> declared = nullptr);
 

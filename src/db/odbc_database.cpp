@@ -6,12 +6,14 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <unordered_map>
 
 #include "db/change_counter.h"
@@ -452,12 +454,37 @@ Writes writes_of(std::string_view sql) {
   return w;
 }
 
+// ---------------------------------------------------------------- connections of the process
+
+// What the connections of this process to one database (by connection string) share, so that
+// an answer one of them remembers is forgotten as soon as any of them writes a table it was read
+// from.
+struct SharedServer {
+  std::mutex mutex;
+  std::vector<std::string> tables;  // in lower case: tables remembered answers were read from
+  std::atomic<uint64_t> writes{0};  // statements that wrote one of them
+};
+
+std::shared_ptr<SharedServer> shared_server(const std::string& connection_string) {
+  static std::mutex registry_mutex;
+  static std::map<std::string, std::weak_ptr<SharedServer>> registry;
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  std::erase_if(registry, [](const auto& entry) { return entry.second.expired(); });
+  std::weak_ptr<SharedServer>& slot = registry[connection_string];
+  std::shared_ptr<SharedServer> shared = slot.lock();
+  if (!shared) {
+    shared = std::make_shared<SharedServer>();
+    slot = shared;
+  }
+  return shared;
+}
+
 // ---------------------------------------------------------------- connection
 
 class OdbcDatabase final : public Database {
  public:
   OdbcDatabase(const std::string& connection_string, std::shared_ptr<const DeclaredNames> declared)
-      : declared_(std::move(declared)) {
+      : declared_(std::move(declared)), shared_(shared_server(connection_string)) {
     SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
     WideText text = wide(connection_string);
     SQLSMALLINT out_length = 0;
@@ -493,7 +520,7 @@ class OdbcDatabase final : public Database {
     StatementHandle stmt(dbc_);
     Rows rows;
     changes_ = 0;
-    before_statement(sql);
+    Written written{writes_catalogue(sql) ? shared_.get() : nullptr};
     count_statement();
     if (check_execution(
             SQLExecDirectW(stmt.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
@@ -518,7 +545,7 @@ class OdbcDatabase final : public Database {
     for (size_t i = 0; i < params.size(); ++i)
       bind(stmt, static_cast<SQLUSMALLINT>(i + 1), params[i], values[i]);
     changes_ = 0;
-    before_statement(sql);
+    Written written{writes_catalogue(sql) ? shared_.get() : nullptr};
     count_statement();
     if (!check_execution(SQLExecute(stmt), stmt)) return Rows();
     return read_rows(stmt);
@@ -541,30 +568,35 @@ class OdbcDatabase final : public Database {
                         const std::vector<std::string>& tables, uint64_t call) override {
     if (call == 0 || tables.empty()) return run(sql, params);
     if (call != call_) {
+      // Answers read from a table without a counter serve the call that read them alone.
       call_ = call;
-      counters_read_ = false;
       std::erase_if(answers_, [](const auto& entry) { return !entry.second.lasting; });
     }
-    if (!counters_read_) {
-      read_counters();
-      counters_read_ = true;
-    }
+    forget_answers_if_outdated();
     std::string& key = key_buffer_;
     key.assign(sql);
     for (const Variant& p : params)
       if (!append_answer_key(key, p)) return run(sql, params);
     if (auto found = answers_.find(key); found != answers_.end()) return found->second.rows;
-    Rows rows = run(sql, params);
+
     bool lasting = true;
-    for (const std::string& table : tables) {
-      std::string name = folded(table);
-      lasting = lasting && counters_.count(name) != 0;
-      if (std::find(answered_tables_.begin(), answered_tables_.end(), name) ==
-          answered_tables_.end())
-        answered_tables_.push_back(std::move(name));
+    {
+      // From now on a write of these tables by any connection of this process to the same
+      // database makes every such connection forget its answers.
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      for (const std::string& table : tables) {
+        std::string name = folded(table);
+        lasting = lasting && counters_.count(name) != 0;
+        if (std::find(shared_->tables.begin(), shared_->tables.end(), name) ==
+            shared_->tables.end())
+          shared_->tables.push_back(std::move(name));
+      }
     }
-    if (answers_.size() >= kAnswerLimit) answers_.clear();
-    answers_.emplace(key, Answer{rows, lasting});
+    Rows rows = run(sql, params);
+    if (shared_->writes.load() == seen_writes_) {
+      if (answers_.size() >= kAnswerLimit) answers_.clear();
+      answers_.emplace(key, Answer{rows, lasting});
+    }
     return rows;
   }
 
@@ -580,24 +612,52 @@ class OdbcDatabase final : public Database {
     return out;
   }
 
-  // A statement that may write a table an answer was read from forgets every answer before it
-  // runs (so also when it fails half-way); a transaction's end does too, since what was read
-  // inside it may have been rolled back.
-  void before_statement(const std::string& sql) {
-    if (answers_.empty()) return;
+  // Whether a statement may write a table some connection of the process remembers answers
+  // of (a statement whose table cannot be told may write any, and a transaction's end may
+  // undo what was read inside it). Such a statement makes this connection forget its answers
+  // before it runs, and every connection of the process once it has run (Written).
+  bool writes_catalogue(const std::string& sql) {
     Writes w = writes_of(sql);
-    if (!w.unknown &&
-        (w.table.empty() || std::find(answered_tables_.begin(), answered_tables_.end(), w.table) ==
-                                answered_tables_.end()))
-      return;
+    if (!w.unknown && w.table.empty()) return false;
+    if (!w.unknown) {
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      if (std::find(shared_->tables.begin(), shared_->tables.end(), w.table) ==
+          shared_->tables.end())
+        return false;
+    }
     answers_.clear();
-    answered_tables_.clear();
+    return true;
   }
 
-  // Reads the change counters; any change since the last read forgets every answer. Whether
-  // the database has them at all is asked once, and again after kClockReread; a database
-  // without them keeps answers for one call only.
-  void read_counters() {
+  struct Written {
+    SharedServer* shared;  // null when the statement writes no catalogue table
+    ~Written() {
+      if (shared != nullptr) shared->writes.fetch_add(1);
+    }
+  };
+
+  // Forgets the answers when a connection of this process has written a table they were read
+  // from, or when the change counters have moved since the last look, taken at most
+  // kCountersCheck ago.
+  void forget_answers_if_outdated() {
+    const uint64_t writes = shared_->writes.load();
+    bool outdated = writes != seen_writes_;
+    const auto now = std::chrono::steady_clock::now();
+    if (!outdated && (!counters_read_ || now - counters_read_at_ >= kCountersCheck)) {
+      outdated = counters_changed();
+      counters_read_ = true;
+      counters_read_at_ = now;
+    }
+    if (outdated) {
+      answers_.clear();
+      seen_writes_ = writes;
+    }
+  }
+
+  // Reads the change counters: whether they differ from the last read. Whether the database
+  // has them at all is asked once, and again after kClockReread; without them answers last one
+  // routine call.
+  bool counters_changed() {
     const char* query = change_counter_query(engine_);
     const auto now = std::chrono::steady_clock::now();
     if (query != nullptr && (!counters_probed_ || now - counters_probed_at_ >= kClockReread)) {
@@ -611,16 +671,14 @@ class OdbcDatabase final : public Database {
         for (const std::vector<Variant>& row : run(query, {}).values)
           counters[folded(row.at(0).to_text())] = static_cast<int64_t>(row.at(1).to_double());
       } catch (const Failure&) {
-        // Gone since it was found: answers now last for one call.
+        // Gone since it was found.
         has_counters_ = false;
         counters.clear();
       }
     }
-    if (counters != counters_) {
-      answers_.clear();
-      answered_tables_.clear();
-      counters_ = std::move(counters);
-    }
+    if (counters == counters_) return false;
+    counters_ = std::move(counters);
+    return true;
   }
 
   // The rows of the statement's first result that has columns; a statement without one leaves
@@ -743,11 +801,15 @@ class OdbcDatabase final : public Database {
 
   // Catalogue answers, by query text and parameters.
   static constexpr size_t kAnswerLimit = 4096;
+  // How long answers may be given from memory without reading the change counters again.
+  static constexpr auto kCountersCheck = std::chrono::milliseconds(10);
+  std::shared_ptr<SharedServer> shared_;
   std::unordered_map<std::string, Answer> answers_;
-  std::vector<std::string> answered_tables_;  // in lower case
   std::string key_buffer_;
-  uint64_t call_ = 0;                        // the routine call the answers serve
-  bool counters_read_ = false;               // in this call
+  uint64_t call_ = 0;  // the routine call the answers serve
+  uint64_t seen_writes_ = 0;
+  bool counters_read_ = false;
+  std::chrono::steady_clock::time_point counters_read_at_{};
   std::map<std::string, int64_t> counters_;  // by table, as last read
   bool counters_probed_ = false, has_counters_ = false;
   std::chrono::steady_clock::time_point counters_probed_at_{};

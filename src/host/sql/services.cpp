@@ -67,6 +67,12 @@ db::Rows catalogue(db::Database& database, const std::string& sql,
   return database.run_catalogue(sql, params, tables, current_routine_call());
 }
 
+// The first column of the first row as a field's text; empty when there is no row.
+std::string first_field(const db::Rows& rows) {
+  if (rows.empty()) return std::string();
+  return field_text(rows.first(), rows.kinds.front());
+}
+
 // The position of `column` among the row's columns, whatever case the server gave them.
 std::optional<size_t> column_index(const db::Rows& rows, const std::string& column) {
   for (size_t i = 0; i < rows.columns.size(); ++i)
@@ -228,20 +234,21 @@ class SqlDatos final : public cDatos {
         params.emplace_back(excluded_status);
       }
       std::shared_ptr<db::Database> database = host_->database();
-      if (is_catalogue(table)) {
-        // The whole row, so that one read answers every column the call asks of it.
-        db::Rows rows = catalogue(*database, first_row_query(database->engine(), "SELECT *" + sql),
-                                  params, {table});
-        if (std::optional<size_t> index = column_index(rows, column)) {
-          if (rows.empty()) return std::string();
-          return field_text(rows.values.front()[*index], rows.kinds[*index]);
-        }
-        // No such column: the query of that column alone fails with the database's message.
-      }
-      db::Rows rows =
-          database->run(first_row_query(database->engine(), "SELECT " + column + sql), params);
-      if (rows.empty()) return std::string();
-      return field_text(rows.first(), rows.kinds.front());
+      const db::Engine engine = database->engine();
+      const std::string query = first_row_query(engine, "SELECT " + column + sql);
+      if (!is_catalogue(table)) return first_field(database->run(query, params));
+      // SQLite remembers each column's answer across calls already; copying whole rows out of
+      // its memory would cost more than the lookups it saves.
+      if (engine == db::Engine::SQLite)
+        return first_field(catalogue(*database, query, params, {table}));
+      // On a server, the whole row, so that one read answers every column the call asks of it.
+      db::Rows row =
+          catalogue(*database, first_row_query(engine, "SELECT *" + sql), params, {table});
+      if (std::optional<size_t> index = column_index(row, column))
+        return row.empty() ? std::string()
+                           : field_text(row.values.front()[*index], row.kinds[*index]);
+      // No such column: the query of that column alone fails with the database's message.
+      return first_field(database->run(query, params));
     });
   }
 
