@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,7 +47,7 @@ class Database : public Connection {
   // from an earlier run of the same query with the same parameters, for as long as the
   // backend's own rule allows (see open_sqlite and open_odbc).
   Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params,
-                     const std::vector<std::string>& tables = {}, uint64_t call = 0) {
+                     std::initializer_list<std::string_view> tables = {}, uint64_t call = 0) {
     return answer_catalogue(sql, params, tables, call);
   }
 
@@ -68,7 +69,7 @@ class Database : public Connection {
 
  protected:
   virtual Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
-                                const std::vector<std::string>& tables, uint64_t call) {
+                                std::initializer_list<std::string_view> tables, uint64_t call) {
     (void)tables;
     (void)call;
     return run(sql, params);

@@ -565,8 +565,8 @@ class OdbcDatabase final : public Database {
 
  protected:
   Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
-                        const std::vector<std::string>& tables, uint64_t call) override {
-    if (call == 0 || tables.empty()) return run(sql, params);
+                        std::initializer_list<std::string_view> tables, uint64_t call) override {
+    if (call == 0 || tables.size() == 0) return run(sql, params);
     if (call != call_) {
       // Answers read from a table without a counter serve the call that read them alone.
       call_ = call;
@@ -584,8 +584,8 @@ class OdbcDatabase final : public Database {
       // From now on a write of these tables by any connection of this process to the same
       // database makes every such connection forget its answers.
       std::lock_guard<std::mutex> lock(shared_->mutex);
-      for (const std::string& table : tables) {
-        std::string name = folded(table);
+      for (std::string_view table : tables) {
+        std::string name = folded(std::string(table));
         lasting = lasting && counters_.count(name) != 0;
         if (std::find(shared_->tables.begin(), shared_->tables.end(), name) ==
             shared_->tables.end())

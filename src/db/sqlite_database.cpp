@@ -440,7 +440,7 @@ class SqliteDatabase final : public Database {
   // The tables read and the routine call are not needed: SQLite reports the tables while it
   // prepares a query, and its rule holds across calls.
   Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
-                        const std::vector<std::string>&, uint64_t) override {
+                        std::initializer_list<std::string_view>, uint64_t) override {
     forget_answers_if_outdated();
     std::string& key = key_buffer_;
     key.assign(sql);

@@ -63,7 +63,8 @@ bool is_catalogue(const std::string& table) {
 
 // A catalogue query of the component's routine call now running, on this thread's connection.
 db::Rows catalogue(db::Database& database, const std::string& sql,
-                   const std::vector<Variant>& params, const std::vector<std::string>& tables) {
+                   const std::vector<Variant>& params,
+                   std::initializer_list<std::string_view> tables) {
   return database.run_catalogue(sql, params, tables, current_routine_call());
 }
 
