@@ -146,17 +146,16 @@ std::string one_line(const std::string& text) {
 Date current_date_time(StandardHost& host) {
   if (std::optional<Date> clock = host.settings().clock) return *clock;
   std::shared_ptr<db::Database> database = host.database();
+  // A server's clock: read once per connection, then carried forward.
   if (database->engine() != db::Engine::SQLite)
     return database->server_date_time(current_date_time_query(database->engine()));
-  {
-    // The embedded database runs in this process: its clock is this machine's, read without a
-    // statement.
-    time_t now = std::time(nullptr);
-    tm local{};
-    if (localtime_r(&now, &local) == nullptr) throw Failure(kTypeMismatch);
-    return make_date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                     local.tm_min, local.tm_sec);
-  }
+  // The embedded database runs in this process: its clock is this machine's, read without a
+  // statement.
+  time_t now = std::time(nullptr);
+  tm local{};
+  if (localtime_r(&now, &local) == nullptr) throw Failure(kTypeMismatch);
+  return make_date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                   local.tm_min, local.tm_sec);
 }
 
 // ---------------------------------------------------------------- cSistema
