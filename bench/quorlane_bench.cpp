@@ -140,7 +140,7 @@ class WorkDir {
   WorkDir() {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "quorlane-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) give_up("no se pudo crear el directorio temporal");
+    if (mkdtemp(pattern.data()) == nullptr) give_up("cannot make a temporary directory");
     path_ = pattern;
   }
   ~WorkDir() {
@@ -173,7 +173,7 @@ class Site {
     HostSettings settings;
     settings.database = fresh_ ? dir.file(name_) : options.db;
     settings.operator_name = "BENCH";
-    settings.message_log = dir.file("mensajes.log");
+    settings.message_log = dir.file("messages.log");
     if (fresh_) dir.remove_database(name_);
     host_ = StandardHost::create(settings);
     // A server database gets its tables the way `quorlane init` gives them (a SQLite file gets
@@ -198,7 +198,10 @@ class Site {
   }
 
   StandardHost& host() { return *host_; }
+  // This thread's connection.
   db::Database& database() { return *host_->database(); }
+  // The statements this thread's connection has sent to the database so far.
+  uint64_t statements() { return database().statements(); }
   // Whether the database is one of its own, which no earlier phase has written.
   bool fresh() const { return fresh_; }
 
@@ -281,7 +284,7 @@ class QuoteBuilder {
       quote_->putref_Detalle2(d.get());
       admitted = quote_->Add_Cotizacion_Detalle2();
     }
-    if (!admitted) give_up("línea rechazada: " + quote_->get_Error());
+    if (!admitted) give_up("line refused: " + quote_->get_Error());
     if (in_quote_ == 0) folios_.push_back(folio());
     ++in_quote_;
     ++count_;
@@ -367,7 +370,7 @@ struct LineWrites {
 std::vector<LineWrites> record_line_writes(const Options& o, const WorkDir& dir, Shape shape,
                                            long lines) {
   auto boundary = std::make_shared<Boundary>();
-  Site site(o, dir, std::string("grabacion-") + shape_name(shape), boundary);
+  Site site(o, dir, std::string("recording-") + shape_name(shape), boundary);
   std::vector<LineWrites> writes;
   writes.reserve(static_cast<size_t>(lines));
   QuoteBuilder builder(shape, o.lines_per_quote);
@@ -382,7 +385,7 @@ std::vector<LineWrites> record_line_writes(const Options& o, const WorkDir& dir,
         w.id = call.args.at(2).to_text();
       }
     }
-    if (w.insert.empty() || w.id.empty()) give_up("no se grabaron las escrituras de la línea");
+    if (w.insert.empty() || w.id.empty()) give_up("the line's writes were not recorded");
     writes.push_back(std::move(w));
   }
   if (!site.fresh()) {
@@ -429,6 +432,7 @@ void forget_floor_rows(Site& site, const std::vector<LineWrites>& writes) {
 struct ShapeFigures {
   Samples admission_s, floor_s, ratio;              // wall-clock
   Samples admission_cpu_s, floor_cpu_s, cpu_ratio;  // CPU time of the thread
+  Samples admission_statements, floor_statements;   // statements sent per line
 };
 
 Samples per_second(const Samples& seconds, long count) {
@@ -449,25 +453,29 @@ json admission_phase(const Options& o, const WorkDir& dir, ShapeFigures figures[
   json out;
   for (Shape shape : {Shape::Record, Shape::Object}) {
     ShapeFigures& f = figures[shape == Shape::Record ? 0 : 1];
-    progress(std::string("grabando las escrituras de ") + std::to_string(o.lines) +
-             " líneas, forma " + shape_name(shape));
+    progress("recording the writes of " + std::to_string(o.lines) + " lines, " + shape_name(shape) +
+             " shape");
     std::vector<LineWrites> writes = record_line_writes(o, dir, shape, o.lines);
     for (int r = 0; r < o.repeat; ++r) {
-      progress(std::string("admisión y piso, forma ") + shape_name(shape) + ", vuelta " +
+      progress(std::string("admission and floor, ") + shape_name(shape) + " shape, run " +
                std::to_string(r + 1));
       // Admission and floor take turns in blocks of lines, so that on a busy machine both meet
       // the same load.
       Timing admission, floor;
+      uint64_t admission_statements = 0, floor_statements = 0;
       {
-        Site floor_site(o, dir, "piso", nullptr, Site::FloorOnly);
-        Site site(o, dir, "admision");
+        Site floor_site(o, dir, "floor", nullptr, Site::FloorOnly);
+        Site site(o, dir, "admission");
         floor_site.checkpoint();
         site.checkpoint();
         QuoteBuilder builder(shape, o.lines_per_quote);
         for (size_t done = 0; done < writes.size(); done += kTurn) {
           const size_t end = std::min(writes.size(), done + kTurn);
+          const uint64_t sent[2] = {site.statements(), floor_site.statements()};
           const Timing a = build_lines(builder, static_cast<long>(end - done));
           const Timing b = run_floor(floor_site, writes, done, end);
+          admission_statements += site.statements() - sent[0];
+          floor_statements += floor_site.statements() - sent[1];
           admission.wall += a.wall;
           admission.cpu += a.cpu;
           floor.wall += b.wall;
@@ -481,6 +489,8 @@ json admission_phase(const Options& o, const WorkDir& dir, ShapeFigures figures[
       f.admission_cpu_s.add(admission.cpu);
       f.floor_cpu_s.add(floor.cpu);
       f.cpu_ratio.add(floor.cpu / admission.cpu);
+      f.admission_statements.add(static_cast<double>(admission_statements) / o.lines);
+      f.floor_statements.add(static_cast<double>(floor_statements) / o.lines);
     }
     out[shape_name(shape)] = {
         {"lines", o.lines},
@@ -492,6 +502,8 @@ json admission_phase(const Options& o, const WorkDir& dir, ShapeFigures figures[
         {"floor_cpu_us_per_line", micros_each(f.floor_cpu_s, o.lines).to_json()},
         {"ratio_floor_over_admission", f.ratio.to_json()},
         {"cpu_ratio_floor_over_admission", f.cpu_ratio.to_json()},
+        {"admission_statements_per_line", f.admission_statements.to_json()},
+        {"floor_statements_per_line", f.floor_statements.to_json()},
     };
   }
   return out;
@@ -577,7 +589,7 @@ void prefill(const Options& o, Site& site) {
   db.Execute("COMMIT", -1);
   site.checkpoint();
   long stored = static_cast<long>(db.run("SELECT COUNT(*) FROM Cotizacion").first().to_double());
-  progress("prellenado: " + std::to_string(stored) + " filas en " +
+  progress("prefill: " + std::to_string(stored) + " rows in " +
            std::to_string(seconds_since(start)) + " s");
 }
 
@@ -617,11 +629,11 @@ class Turns {
 constexpr long kGrowthTurn = 100;  // lines of each database in turn
 
 json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Samples& full_us,
-                  Samples& empty_cpu_us, Samples& full_cpu_us) {
+                  Samples& empty_cpu_us, Samples& full_cpu_us, Samples& statements) {
   for (int r = 0; r < o.repeat; ++r) {
-    progress("crecimiento, vuelta " + std::to_string(r + 1));
-    Site empty_site(o, dir, "vacia", nullptr, Site::FloorOnly);
-    Site stored_site(o, dir, "llena", nullptr, Site::FloorOnly);
+    progress("growth, run " + std::to_string(r + 1));
+    Site empty_site(o, dir, "empty", nullptr, Site::FloorOnly);
+    Site stored_site(o, dir, "stored", nullptr, Site::FloorOnly);
     prefill(o, stored_site);
     empty_site.checkpoint();
 
@@ -629,6 +641,7 @@ json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Sampl
     // of 100, so that on a busy machine both meet the same load; only one runs at a time.
     Site* sites[2] = {&empty_site, &stored_site};
     Timing timings[2];
+    uint64_t sent[2] = {0, 0};
     std::string failures[2];
     Turns turns(r % 2);  // each database goes first in every other run
     auto build = [&](int who) {
@@ -638,7 +651,9 @@ json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Sampl
         QuoteBuilder builder(Shape::Record, o.lines_per_quote);
         for (long done = 0; done < o.growth_lines; done += kGrowthTurn) {
           if (!turns.wait_for(who)) return;
+          const uint64_t before = sites[who]->statements();
           const Timing t = build_lines(builder, std::min(kGrowthTurn, o.growth_lines - done));
+          sent[who] += sites[who]->statements() - before;
           timings[who].wall += t.wall;
           timings[who].cpu += t.cpu;
           turns.pass(1 - who);
@@ -659,6 +674,7 @@ json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Sampl
     full_us.add(timings[1].wall * 1e6 / n);
     empty_cpu_us.add(timings[0].cpu * 1e6 / n);
     full_cpu_us.add(timings[1].cpu * 1e6 / n);
+    statements.add(static_cast<double>(sent[0] + sent[1]) / (2 * n));
   }
   Samples ratio, cpu_ratio;
   for (size_t i = 0; i < empty_us.values.size(); ++i) {
@@ -672,16 +688,18 @@ json growth_phase(const Options& o, const WorkDir& dir, Samples& empty_us, Sampl
               {"ratio_stored_over_empty", ratio.to_json()},
               {"empty_cpu_us_per_line", empty_cpu_us.to_json()},
               {"stored_cpu_us_per_line", full_cpu_us.to_json()},
-              {"cpu_ratio_stored_over_empty", cpu_ratio.to_json()}};
+              {"cpu_ratio_stored_over_empty", cpu_ratio.to_json()},
+              {"statements_per_line", statements.to_json()}};
 }
 
 json finalisation_phase(const Options& o, const WorkDir& dir, Samples finalise_ms[3],
-                        Samples& end_to_end_s) {
+                        Samples& end_to_end_s, Samples& end_to_end_statements) {
   const long sizes[3] = {10, 1000, 10000};
   for (int r = 0; r < o.repeat; ++r) {
-    progress("finalización, vuelta " + std::to_string(r + 1));
-    Site site(o, dir, "finalizacion");
+    progress("finalisation, run " + std::to_string(r + 1));
+    Site site(o, dir, "finalisation");
     for (int i = 0; i < 3; ++i) {
+      const uint64_t sent = site.statements();
       Clock::time_point start = Clock::now();
       QuoteBuilder builder(Shape::Record, sizes[i]);
       for (long n = 0; n < sizes[i]; ++n) builder.add_line();
@@ -689,13 +707,17 @@ json finalisation_phase(const Options& o, const WorkDir& dir, Samples finalise_m
       std::string folio = builder.folio();
       Clock::time_point finalise_start = Clock::now();
       if (!closing->Finalizar_Cotizacion(folio))
-        give_up("no se finalizó la cotización: " + closing->get_Error());
+        give_up("the quote was not finalised: " + closing->get_Error());
       double finalise = seconds_since(finalise_start);
-      if (sizes[i] == 1000) end_to_end_s.add(seconds_since(start));
+      if (sizes[i] == 1000) {
+        end_to_end_s.add(seconds_since(start));
+        end_to_end_statements.add(static_cast<double>(site.statements() - sent) / sizes[i]);
+      }
       finalise_ms[i].add(finalise * 1e3);
     }
   }
-  json out = {{"end_to_end_1000_lines_s", end_to_end_s.to_json()}};
+  json out = {{"end_to_end_1000_lines_s", end_to_end_s.to_json()},
+              {"end_to_end_1000_lines_statements_per_line", end_to_end_statements.to_json()}};
   for (int i = 0; i < 3; ++i)
     out["finalise_ms"][std::to_string(sizes[i]) + "_lines"] = finalise_ms[i].to_json();
   return out;
@@ -709,16 +731,18 @@ double process_cpu_seconds() {
 
 struct ThreadsRun {
   double lines_per_s;
+  double statements_per_line;
   double cores_used;       // CPU seconds of the process per second: what the machine gave it
   double cpu_us_per_line;  // CPU time of the process per line
 };
 
 // Lines per second of `threads` threads, each building its own quotes on its own connection.
 ThreadsRun threads_rate(const Options& o, const WorkDir& dir, int threads) {
-  Site site(o, dir, "hilos");
+  Site site(o, dir, "threads");
   site.checkpoint();
   std::barrier start_line(threads + 1);
   std::vector<std::string> failures(static_cast<size_t>(threads));
+  std::vector<uint64_t> sent(static_cast<size_t>(threads), 0);
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
     workers.emplace_back([&, t] {
@@ -726,8 +750,10 @@ ThreadsRun threads_rate(const Options& o, const WorkDir& dir, int threads) {
         // Start-up and the connection are the thread's own, before the clock runs.
         create_Cotizacion();
         QuoteBuilder builder(Shape::Record, o.lines_per_quote);
+        const uint64_t before = site.statements();
         start_line.arrive_and_wait();
         for (long i = 0; i < o.thread_lines; ++i) builder.add_line();
+        sent[static_cast<size_t>(t)] = site.statements() - before;
       } catch (const std::exception& e) {
         failures[static_cast<size_t>(t)] = e.what();
       }
@@ -740,15 +766,19 @@ ThreadsRun threads_rate(const Options& o, const WorkDir& dir, int threads) {
   double elapsed = seconds_since(start);
   const double cpu = process_cpu_seconds() - cpu_start;
   for (const std::string& f : failures)
-    if (!f.empty()) give_up("hilo: " + f);
+    if (!f.empty()) give_up("thread: " + f);
   const double lines = static_cast<double>(o.thread_lines * threads);
-  return {lines / elapsed, cpu / elapsed, cpu * 1e6 / lines};
+  uint64_t statements = 0;
+  for (uint64_t n : sent) statements += n;
+  return {lines / elapsed, static_cast<double>(statements) / lines, cpu / elapsed,
+          cpu * 1e6 / lines};
 }
 
 json threads_phase(const Options& o, const WorkDir& dir, Samples& one, Samples& two,
-                   Samples& speedup, Samples cores[2], Samples cpu_per_line[2]) {
+                   Samples& speedup, Samples cores[2], Samples cpu_per_line[2],
+                   Samples statements[2]) {
   for (int r = 0; r < o.repeat; ++r) {
-    progress("hilos, vuelta " + std::to_string(r + 1));
+    progress("threads, run " + std::to_string(r + 1));
     ThreadsRun a = threads_rate(o, dir, 1);
     ThreadsRun b = threads_rate(o, dir, 2);
     one.add(a.lines_per_s);
@@ -758,6 +788,8 @@ json threads_phase(const Options& o, const WorkDir& dir, Samples& one, Samples& 
     cores[1].add(b.cores_used);
     cpu_per_line[0].add(a.cpu_us_per_line);
     cpu_per_line[1].add(b.cpu_us_per_line);
+    statements[0].add(a.statements_per_line);
+    statements[1].add(b.statements_per_line);
   }
   return json{{"lines_per_thread", o.thread_lines},
               {"one_thread_lines_per_s", one.to_json()},
@@ -766,23 +798,29 @@ json threads_phase(const Options& o, const WorkDir& dir, Samples& one, Samples& 
               {"one_thread_cores_used", cores[0].to_json()},
               {"two_threads_cores_used", cores[1].to_json()},
               {"one_thread_cpu_us_per_line", cpu_per_line[0].to_json()},
-              {"two_threads_cpu_us_per_line", cpu_per_line[1].to_json()}};
+              {"two_threads_cpu_us_per_line", cpu_per_line[1].to_json()},
+              {"one_thread_statements_per_line", statements[0].to_json()},
+              {"two_threads_statements_per_line", statements[1].to_json()}};
 }
 
 // Run first, so that no earlier phase has raised the peak.
-json memory_phase(const Options& o, const WorkDir& dir, long& after_first_kb, long& after_all_kb) {
-  progress("memoria: " + std::to_string(o.memory_lines) + " líneas");
-  Site site(o, dir, "memoria");
+json memory_phase(const Options& o, const WorkDir& dir, long& after_first_kb, long& after_all_kb,
+                  double& statements_per_line) {
+  progress("memory: " + std::to_string(o.memory_lines) + " lines");
+  Site site(o, dir, "memory");
   // Quotes alternate between the shapes.
   QuoteBuilder builders[2] = {QuoteBuilder(Shape::Record, o.lines_per_quote),
                               QuoteBuilder(Shape::Object, o.lines_per_quote)};
   const long first = std::min(1000L, o.memory_lines);
+  const uint64_t sent = site.statements();
   for (long n = 0; n < o.memory_lines; ++n) {
     builders[(n / o.lines_per_quote) % 2].add_line();
     if (n + 1 == first) after_first_kb = peak_resident_kb();
   }
   after_all_kb = peak_resident_kb();
+  statements_per_line = static_cast<double>(site.statements() - sent) / o.memory_lines;
   return json{{"peak_kb_after_1000_lines", after_first_kb},
+              {"statements_per_line", statements_per_line},
               {"lines", o.memory_lines},
               {"peak_kb_after_all_lines", after_all_kb},
               {"growth_kb", after_all_kb - after_first_kb}};
@@ -840,26 +878,31 @@ int profile_workload(const Options& o, const WorkDir& dir) {
   const Shape shape = o.profile.find("object") != std::string::npos ? Shape::Object : Shape::Record;
   Timing t;
   double delay = 0;
+  uint64_t sent = 0;
   if (o.profile.rfind("floor", 0) == 0) {
     std::vector<LineWrites> writes = record_line_writes(o, dir, shape, o.lines);
-    Site site(o, dir, "piso");
+    Site site(o, dir, "floor");
     site.checkpoint();
     delay = thread_run_delay_seconds();
+    sent = site.statements();
     t = run_floor(site, writes, 0, writes.size());
+    sent = site.statements() - sent;
     delay = thread_run_delay_seconds() - delay;
   } else {
-    Site site(o, dir, "admision");
+    Site site(o, dir, "admission");
     site.checkpoint();
     QuoteBuilder builder(shape, o.lines_per_quote);
     delay = thread_run_delay_seconds();
+    sent = site.statements();
     t = build_lines(builder, o.lines);
+    sent = site.statements() - sent;
     delay = thread_run_delay_seconds() - delay;
   }
   const double n = static_cast<double>(o.lines);
   std::cout << o.profile << ": " << o.lines << " lines in " << fixed(t.wall, 3) << " s, "
             << fixed(t.wall * 1e6 / n, 1) << " µs/line, CPU " << fixed(t.cpu * 1e6 / n, 1)
-            << " µs/line, waiting for a CPU " << fixed(delay * 1e6 / n, 1) << " µs/line"
-            << std::endl;
+            << " µs/line, waiting for a CPU " << fixed(delay * 1e6 / n, 1) << " µs/line, "
+            << fixed(static_cast<double>(sent) / n, 2) << " statements/line" << std::endl;
   return 0;
 }
 
@@ -903,10 +946,12 @@ int run(int argc, char** argv) {
 
   if (o.runs("memory")) {
     long first = 0, all = 0;
-    result["memory"] = memory_phase(o, dir, first, all);
+    double statements = 0;
+    result["memory"] = memory_phase(o, dir, first, all, statements);
     row(table, "peak memory after 1,000 lines (one run)", fixed(first / 1024.0, 1) + " MB");
     row(table, "peak memory after " + std::to_string(o.memory_lines) + " lines (one run)",
         fixed(all / 1024.0, 1) + " MB");
+    row(table, "statements/line, memory phase (one run)", fixed(statements, 2));
     targets.push_back({"peak memory growth, 1,000 to " + std::to_string(o.memory_lines) + " lines",
                        (all - first) / 1024.0, 5, false, "MB"});
   }
@@ -927,13 +972,15 @@ int run(int argc, char** argv) {
           spread(micros_each(s.admission_cpu_s, o.lines), 1) + " / " +
               spread(micros_each(s.floor_cpu_s, o.lines), 1));
       row(table, "ratio of CPU times, " + name + " shape", spread(s.cpu_ratio, 2));
+      row(table, "statements/line, " + name + " shape: admission / floor",
+          spread(s.admission_statements, 2) + " / " + spread(s.floor_statements, 2));
       targets.push_back(
           {"ratio floor/admission, " + name + " shape", s.ratio.median(), 0.6, true, ""});
     }
   }
   if (o.runs("growth")) {
-    Samples empty, full, empty_cpu, full_cpu;
-    result["growth"] = growth_phase(o, dir, empty, full, empty_cpu, full_cpu);
+    Samples empty, full, empty_cpu, full_cpu, statements;
+    result["growth"] = growth_phase(o, dir, empty, full, empty_cpu, full_cpu, statements);
     row(table, "first " + std::to_string(o.growth_lines) + " lines, empty database: µs/line",
         spread(empty, 1));
     row(table,
@@ -942,24 +989,28 @@ int run(int argc, char** argv) {
         spread(full, 1));
     row(table, "CPU µs/line, empty / after " + std::to_string(o.prefill_rows) + " stored rows",
         spread(empty_cpu, 1) + " / " + spread(full_cpu, 1));
+    row(table, "statements/line, growth", spread(statements, 2));
     targets.push_back(
         {"per-line time after " + std::to_string(o.prefill_rows) + " rows / empty database",
          full.median() / empty.median(), 1.2, false, "x"});
   }
   if (o.runs("finalisation")) {
-    Samples finalise[3], end_to_end;
-    result["finalisation"] = finalisation_phase(o, dir, finalise, end_to_end);
+    Samples finalise[3], end_to_end, end_to_end_statements;
+    result["finalisation"] =
+        finalisation_phase(o, dir, finalise, end_to_end, end_to_end_statements);
     const char* sizes[3] = {"10", "1,000", "10,000"};
     for (int i = 0; i < 3; ++i)
       row(table, std::string("finalise a ") + sizes[i] + "-line quote: ms", spread(finalise[i], 2));
     row(table, "1,000-line quote built and finalised: s", spread(end_to_end, 3));
+    row(table, "statements/line, 1,000-line quote built and finalised",
+        spread(end_to_end_statements, 2));
     targets.push_back({"finalise a 10,000-line quote", finalise[2].median(), 20, false, "ms"});
     targets.push_back(
         {"1,000-line quote built and finalised", end_to_end.median(), 0.5, false, "s"});
   }
   if (o.runs("threads")) {
-    Samples one, two, speedup, cores[2], cpu_per_line[2];
-    result["threads"] = threads_phase(o, dir, one, two, speedup, cores, cpu_per_line);
+    Samples one, two, speedup, cores[2], cpu_per_line[2], statements[2];
+    result["threads"] = threads_phase(o, dir, one, two, speedup, cores, cpu_per_line, statements);
     row(table, "1 thread: lines/s", spread(one, 0));
     row(table, "2 threads: lines/s", spread(two, 0));
     row(table, "CPU cores the process got, 1 thread", spread(cores[0], 2));
@@ -967,6 +1018,8 @@ int run(int argc, char** argv) {
     row(table, "CPU µs/line, 1 thread / 2 threads",
         spread(cpu_per_line[0], 1) + " / " + spread(cpu_per_line[1], 1));
     row(table, "2 threads / 1 thread", spread(speedup, 2));
+    row(table, "statements/line, 1 thread / 2 threads",
+        spread(statements[0], 2) + " / " + spread(statements[1], 2));
     targets.push_back({"2 threads / 1 thread", speedup.median(), 1.3, true, "x"});
   }
 
@@ -993,9 +1046,9 @@ int run(int argc, char** argv) {
   result["targets"] = target_list;
 
   // Messages of the detail setters mean that lines were not what the benchmark meant to build.
-  std::ifstream messages(dir.file("mensajes.log"));
+  std::ifstream messages(dir.file("messages.log"));
   std::string message;
-  if (std::getline(messages, message)) give_up("el componente envió un mensaje: " + message);
+  if (std::getline(messages, message)) give_up("the component sent a message: " + message);
 
   if (o.json) {
     std::cout << result.dump(2) << std::endl;

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,11 +44,13 @@ class Database : public Connection {
   virtual Rows run(const std::string& sql, const std::vector<Variant>& params = {}) = 0;
 
   // Runs one of the host's own queries of catalogue tables, which the component reads and never
-  // writes. The answer may be one remembered from an earlier run of the same query with the same
-  // parameters, for as long as the backend's own rule allows (see open_sqlite); a backend without
-  // such a rule runs the query every time.
-  virtual Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params) {
-    return run(sql, params);
+  // writes: `tables` are the tables it reads, `call` the number of the component's routine call
+  // it serves (0 when none runs, see current_routine_call). The answer may be one remembered
+  // from an earlier run of the same query with the same parameters, for as long as the
+  // backend's own rule allows (see open_sqlite and open_odbc).
+  Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params,
+                     std::initializer_list<std::string_view> tables = {}, uint64_t call = 0) {
+    return answer_catalogue(sql, params, tables, call);
   }
 
   // Rows changed by the last statement that `run` or `Execute` ran.
@@ -57,7 +61,35 @@ class Database : public Connection {
 
   // How many statements of this connection gave up waiting for another connection's lock.
   virtual uint64_t lock_timeouts() const { return 0; }
+
+  // The statements this connection has sent to its engine so far: the component's, the host's
+  // own and the connection's own checks alike.
+  uint64_t statements() const { return statements_; }
+
+  // The server's current local date-time, which `query` reads ("YYYY-MM-DD HH:MM:SS"): read
+  // once and then carried forward by this machine's monotonic clock, and read again once
+  // kClockReread has passed. Fails when the answer is no date.
+  Date server_date_time(const std::string& query);
+  static constexpr std::chrono::seconds kClockReread{300};
+
+ protected:
+  virtual Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
+                                std::initializer_list<std::string_view> tables, uint64_t call) {
+    (void)tables;
+    (void)call;
+    return run(sql, params);
+  }
+  void count_statement() { ++statements_; }
+
+ private:
+  uint64_t statements_ = 0;
+  std::optional<Date> clock_read_;  // the server's answer when last read
+  std::chrono::steady_clock::time_point clock_read_at_{};
 };
+
+// The parameters of a query, appended to its text to make the key of its remembered answer.
+// False for a value no query can take (the query then fails when it runs).
+bool append_answer_key(std::string& key, const Variant& value);
 
 // How a SQLite connection waits for the write lock of another connection.
 struct SqliteOptions {
@@ -95,6 +127,14 @@ std::shared_ptr<Database> open_sqlite(const std::string& path, SqliteOptions opt
 // SQLite name them, with the spellings of `declared` (unfold_column_names), so that a query answers
 // the same names on every engine; the rows of `run` keep the names the server reports. Failures
 // carry the driver's diagnostics: "[SQLSTATE] message".
+//
+// Its run_catalogue remembers the answers of one routine call for that call alone, and across
+// calls where every table read has a change counter (PostgreSQL, once `quorlane init` has
+// installed them: see change_counter_statements), with the rule of a SQLite file: a statement
+// of any connection of this process to the same database (by connection string) that may write
+// a table an answer was read from makes every connection forget them at once, and a change by
+// anyone else is seen within 10 ms (before an answer is given from memory, the counters are
+// read again once 10 ms have passed since they were last read).
 std::shared_ptr<Database> open_odbc(const std::string& connection_string,
                                     std::shared_ptr<const DeclaredNames> declared = nullptr);
 

@@ -6,12 +6,18 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <unordered_map>
 
 #include "db/connection_text.h"
+#include "db/change_counter.h"
 #include "db/database.h"
 
 namespace quorlane::db {
@@ -359,12 +365,140 @@ Engine engine_named(const std::string& dbms) {
   throw Failure(kUnknownServer + dbms);
 }
 
+// ---------------------------------------------------------------- statements that write
+
+// What a statement may write, as far as remembered catalogue answers are concerned.
+struct Writes {
+  bool unknown = false;  // it may write anything (anything but one plain query or DML statement)
+  std::string table;     // the one table it writes, in lower case; empty for a query
+};
+
+bool is_name_char(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string_view skip_blanks(std::string_view text) {
+  for (;;) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+      text.remove_prefix(1);
+    if (text.substr(0, 2) == "--") {
+      size_t end = text.find('\n');
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+    } else if (text.substr(0, 2) == "/*") {
+      size_t end = text.find("*/", 2);
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+    } else {
+      return text;
+    }
+  }
+}
+
+// The next word, in lower case.
+std::string next_word(std::string_view& text) {
+  text = skip_blanks(text);
+  std::string word;
+  while (!text.empty() && is_name_char(text.front())) {
+    word += static_cast<char>(std::tolower(static_cast<unsigned char>(text.front())));
+    text.remove_prefix(1);
+  }
+  return word;
+}
+
+// A table's name, plain or quoted ("..." or [...]), of a schema or not: its last part, in lower
+// case. Empty when there is none.
+std::string next_table(std::string_view& text) {
+  std::string name;
+  for (;;) {
+    text = skip_blanks(text);
+    if (text.empty()) return name;
+    const char open = text.front();
+    if (open == '"' || open == '[') {
+      const char close = open == '"' ? '"' : ']';
+      size_t end = text.find(close, 1);
+      if (end == std::string_view::npos) return "";
+      name.clear();
+      for (char c : text.substr(1, end - 1))
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      text.remove_prefix(end + 1);
+    } else {
+      name = next_word(text);
+    }
+    if (text.empty() || text.front() != '.') return name;
+    text.remove_prefix(1);
+  }
+}
+
+// Whether a second statement follows the first: a semicolon outside quoted texts and names
+// with anything but blanks after it.
+bool holds_second_statement(std::string_view text) {
+  char quote = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == ';' && !skip_blanks(text.substr(i + 1)).empty() &&
+               skip_blanks(text.substr(i + 1)).front() != ';') {
+      return true;
+    }
+  }
+  return false;
+}
+
+Writes writes_of(std::string_view sql) {
+  Writes w;
+  if (holds_second_statement(sql)) {
+    w.unknown = true;
+    return w;
+  }
+  std::string_view rest = sql;
+  const std::string verb = next_word(rest);
+  if (verb == "select" || verb == "show") return w;
+  if (verb == "insert" && next_word(rest) == "into") {
+    w.table = next_table(rest);
+  } else if (verb == "update") {
+    w.table = next_table(rest);
+  } else if (verb == "delete") {
+    std::string_view after = rest;
+    w.table = next_word(after) == "from" ? next_table(after) : next_table(rest);
+  }
+  w.unknown = w.table.empty();
+  return w;
+}
+
+// ---------------------------------------------------------------- connections of the process
+
+// What the connections of this process to one database (by connection string) share, so that
+// an answer one of them remembers is forgotten as soon as any of them writes a table it was read
+// from.
+struct SharedServer {
+  std::mutex mutex;
+  std::vector<std::string> tables;  // in lower case: tables remembered answers were read from
+  std::atomic<uint64_t> writes{0};  // statements that wrote one of them
+};
+
+std::shared_ptr<SharedServer> shared_server(const std::string& connection_string) {
+  static std::mutex registry_mutex;
+  static std::map<std::string, std::weak_ptr<SharedServer>> registry;
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  std::erase_if(registry, [](const auto& entry) { return entry.second.expired(); });
+  std::weak_ptr<SharedServer>& slot = registry[connection_string];
+  std::shared_ptr<SharedServer> shared = slot.lock();
+  if (!shared) {
+    shared = std::make_shared<SharedServer>();
+    slot = shared;
+  }
+  return shared;
+}
+
 // ---------------------------------------------------------------- connection
 
 class OdbcDatabase final : public Database {
  public:
   OdbcDatabase(const std::string& connection_string, std::shared_ptr<const DeclaredNames> declared)
-      : declared_(std::move(declared)) {
+      : declared_(std::move(declared)), shared_(shared_server(connection_string)) {
     SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
     WideText text = wide(connection_string);
     SQLSMALLINT out_length = 0;
@@ -393,9 +527,9 @@ class OdbcDatabase final : public Database {
     }
   }
 
-  ~OdbcDatabase() override {
-    for (auto& entry : cache_) SQLFreeHandle(SQL_HANDLE_STMT, entry.second);
-  }
+  // The prepared statements go with the connection: disconnecting frees them, without the
+  // round trip per statement that freeing each one first would cost.
+  ~OdbcDatabase() override = default;
 
   Engine engine() const override { return engine_; }
 
@@ -406,6 +540,8 @@ class OdbcDatabase final : public Database {
     StatementHandle stmt(dbc_);
     Rows rows;
     changes_ = 0;
+    Written written{writes_catalogue(sql) ? shared_.get() : nullptr};
+    count_statement();
     if (executed(SQLExecDirectW(stmt.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
                  stmt.get()))
       rows = read_rows(stmt.get());
@@ -428,6 +564,8 @@ class OdbcDatabase final : public Database {
     for (size_t i = 0; i < params.size(); ++i)
       bind(stmt, static_cast<SQLUSMALLINT>(i + 1), params[i], values[i]);
     changes_ = 0;
+    Written written{writes_catalogue(sql) ? shared_.get() : nullptr};
+    count_statement();
     if (!executed(SQLExecute(stmt), stmt)) return Rows();
     return read_rows(stmt);
   }
@@ -444,6 +582,43 @@ class OdbcDatabase final : public Database {
     return !run(query, {Variant(name)}).empty();
   }
 
+ protected:
+  Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
+                        std::initializer_list<std::string_view> tables, uint64_t call) override {
+    if (call == 0 || tables.size() == 0) return run(sql, params);
+    if (call != call_) {
+      // Answers read from a table without a counter serve the call that read them alone.
+      call_ = call;
+      std::erase_if(answers_, [](const auto& entry) { return !entry.second.lasting; });
+    }
+    forget_answers_if_outdated();
+    std::string& key = key_buffer_;
+    key.assign(sql);
+    for (const Variant& p : params)
+      if (!append_answer_key(key, p)) return run(sql, params);
+    if (auto found = answers_.find(key); found != answers_.end()) return found->second.rows;
+
+    bool lasting = true;
+    {
+      // From now on a write of these tables by any connection of this process to the same
+      // database makes every such connection forget its answers.
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      for (std::string_view table : tables) {
+        std::string name = folded(std::string(table));
+        lasting = lasting && counters_.count(name) != 0;
+        if (std::find(shared_->tables.begin(), shared_->tables.end(), name) ==
+            shared_->tables.end())
+          shared_->tables.push_back(std::move(name));
+      }
+    }
+    Rows rows = run(sql, params);
+    if (shared_->writes.load() == seen_writes_) {
+      if (answers_.size() >= kAnswerLimit) answers_.clear();
+      answers_.emplace(key, Answer{rows, lasting});
+    }
+    return rows;
+  }
+
  private:
   // Whether the executed statement has results to read. On SQL Server a batch whose first
   // statement changed no row answers SQL_NO_DATA, yet the batch's later results follow it.
@@ -451,6 +626,86 @@ class OdbcDatabase final : public Database {
     if (check_execution(rc, stmt)) return true;
     if (engine_ != Engine::SqlServer) return false;
     return check_execution(SQLMoreResults(stmt), stmt);
+  }
+
+  struct Answer {
+    Rows rows;
+    bool lasting;  // every table it was read from has a counter: it may serve later calls
+  };
+
+  static std::string folded(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+  }
+
+  // Whether a statement may write a table some connection of the process remembers answers
+  // of (a statement whose table cannot be told may write any, and a transaction's end may
+  // undo what was read inside it). Such a statement makes this connection forget its answers
+  // before it runs, and every connection of the process once it has run (Written).
+  bool writes_catalogue(const std::string& sql) {
+    Writes w = writes_of(sql);
+    if (!w.unknown && w.table.empty()) return false;
+    if (!w.unknown) {
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      if (std::find(shared_->tables.begin(), shared_->tables.end(), w.table) ==
+          shared_->tables.end())
+        return false;
+    }
+    answers_.clear();
+    return true;
+  }
+
+  struct Written {
+    SharedServer* shared;  // null when the statement writes no catalogue table
+    ~Written() {
+      if (shared != nullptr) shared->writes.fetch_add(1);
+    }
+  };
+
+  // Forgets the answers when a connection of this process has written a table they were read
+  // from, or when the change counters have moved since the last look, taken at most
+  // kCountersCheck ago.
+  void forget_answers_if_outdated() {
+    const uint64_t writes = shared_->writes.load();
+    bool outdated = writes != seen_writes_;
+    const auto now = std::chrono::steady_clock::now();
+    if (!outdated && (!counters_read_ || now - counters_read_at_ >= kCountersCheck)) {
+      outdated = counters_changed();
+      counters_read_ = true;
+      counters_read_at_ = now;
+    }
+    if (outdated) {
+      answers_.clear();
+      seen_writes_ = writes;
+    }
+  }
+
+  // Reads the change counters: whether they differ from the last read. Whether the database
+  // has them at all is asked once, and again after kClockReread; without them answers last one
+  // routine call.
+  bool counters_changed() {
+    const char* query = change_counter_query(engine_);
+    const auto now = std::chrono::steady_clock::now();
+    if (query != nullptr && (!counters_probed_ || now - counters_probed_at_ >= kClockReread)) {
+      counters_probed_ = true;
+      counters_probed_at_ = now;
+      has_counters_ = has_table(kChangeCounterTable);
+    }
+    std::map<std::string, int64_t> counters;
+    if (query != nullptr && has_counters_) {
+      try {
+        for (const std::vector<Variant>& row : run(query, {}).values)
+          counters[folded(row.at(0).to_text())] = static_cast<int64_t>(row.at(1).to_double());
+      } catch (const Failure&) {
+        // Gone since it was found.
+        has_counters_ = false;
+        counters.clear();
+      }
+    }
+    if (counters == counters_) return false;
+    counters_ = std::move(counters);
+    return true;
   }
 
   // The rows of the statement's first result that has columns; a statement without one leaves
@@ -592,6 +847,21 @@ class OdbcDatabase final : public Database {
   std::shared_ptr<const DeclaredNames> declared_;
   int64_t changes_ = 0;
   std::unordered_map<std::string, SQLHSTMT> cache_;
+
+  // Catalogue answers, by query text and parameters.
+  static constexpr size_t kAnswerLimit = 4096;
+  // How long answers may be given from memory without reading the change counters again.
+  static constexpr auto kCountersCheck = std::chrono::milliseconds(10);
+  std::shared_ptr<SharedServer> shared_;
+  std::unordered_map<std::string, Answer> answers_;
+  std::string key_buffer_;
+  uint64_t call_ = 0;  // the routine call the answers serve
+  uint64_t seen_writes_ = 0;
+  bool counters_read_ = false;
+  std::chrono::steady_clock::time_point counters_read_at_{};
+  std::map<std::string, int64_t> counters_;  // by table, as last read
+  bool counters_probed_ = false, has_counters_ = false;
+  std::chrono::steady_clock::time_point counters_probed_at_{};
 };
 
 }  // namespace

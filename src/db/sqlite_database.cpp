@@ -394,41 +394,6 @@ int note_access(void* touched, int action, const char* a1, const char*, const ch
   return SQLITE_OK;
 }
 
-// The parameters of a query, appended to its text to make the key of its answer.
-bool append_key(std::string& key, const Variant& value) {
-  key += '\0';
-  key += static_cast<char>(value.kind());
-  switch (value.kind()) {
-    case Variant::Kind::Empty:
-    case Variant::Kind::Null:
-      return true;
-    case Variant::Kind::Boolean:
-      key += value.raw_bool() ? '1' : '0';
-      return true;
-    case Variant::Kind::Int16:
-    case Variant::Kind::Int32: {
-      int32_t i = value.raw_int();
-      key.append(reinterpret_cast<const char*>(&i), sizeof i);
-      return true;
-    }
-    case Variant::Kind::Double:
-    case Variant::Kind::Date: {
-      double d = value.raw_double();
-      key.append(reinterpret_cast<const char*>(&d), sizeof d);
-      return true;
-    }
-    case Variant::Kind::Text: {
-      const std::string& text = value.raw_text();
-      uint64_t size = text.size();
-      key.append(reinterpret_cast<const char*>(&size), sizeof size);
-      key += text;
-      return true;
-    }
-    default:
-      return false;  // no SQL value: the query fails when it runs
-  }
-}
-
 class Statement {
  public:
   Statement() = default;
@@ -485,6 +450,7 @@ class SqliteDatabase final : public Database {
       if (next.get() != nullptr) throw Failure(kOneStatementOnly);
     }
     if (stmt.get() == nullptr) return std::make_shared<MemoryRecordset>();  // only comments
+    count_statement();
     Rows rows = executed(stmt.get(), touched_);
     return std::make_shared<MemoryRecordset>(std::move(rows.columns), std::move(rows.values));
   }
@@ -494,12 +460,24 @@ class SqliteDatabase final : public Database {
     return run(prepared(sql), params);
   }
 
-  Rows run_catalogue(const std::string& sql, const std::vector<Variant>& params) override {
+  int64_t changes() override { return sqlite3_changes64(db_); }
+
+  bool has_table(const std::string& name) override {
+    return !run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                {Variant(name)})
+                .empty();
+  }
+
+ protected:
+  // The tables read and the routine call are not needed: SQLite reports the tables while it
+  // prepares a query, and its rule holds across calls.
+  Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
+                        std::initializer_list<std::string_view>, uint64_t) override {
     forget_answers_if_outdated();
     std::string& key = key_buffer_;
     key.assign(sql);
     for (const Variant& p : params)
-      if (!append_key(key, p)) return run(sql, params);
+      if (!append_answer_key(key, p)) return run(sql, params);
     if (auto found = answers_.find(key); found != answers_.end()) return found->second;
 
     Prepared& query = prepared(sql);
@@ -517,14 +495,6 @@ class SqliteDatabase final : public Database {
       answers_.emplace(key, rows);
     }
     return rows;
-  }
-
-  int64_t changes() override { return sqlite3_changes64(db_); }
-
-  bool has_table(const std::string& name) override {
-    return !run("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
-                {Variant(name)})
-                .empty();
   }
 
  private:
@@ -545,6 +515,7 @@ class SqliteDatabase final : public Database {
       }
     } reset{stmt};
     for (size_t i = 0; i < params.size(); ++i) bind(stmt, static_cast<int>(i + 1), params[i]);
+    count_statement();
     return executed(stmt, query.touched);
   }
 

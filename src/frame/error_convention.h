@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/routine_call.h"
 #include "quorlane/variant.h"
 
 namespace quorlane {
@@ -49,6 +50,7 @@ std::string current_failure_description();
 // Nothing escapes.
 template <class Body>
 bool with_error_exit(Routine r, std::string& m_Error, Body&& body) {
+  RoutineCallScope call;
   if (routine_info(r).empties_error) m_Error.clear();
   try {
     return body();
@@ -81,6 +83,7 @@ void send_setter_message(const SetterInfo& setter, const char* error_id, const s
 // id and its description, and the setter returns normally.
 template <class Body>
 void with_setter_exit(const SetterInfo& setter, Body&& body) {
+  RoutineCallScope call;
   try {
     body();
   } catch (...) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/change_counter.h"
 #include "db/database.h"
 #include "host/sql/standard_host.h"
 
@@ -357,9 +358,28 @@ std::vector<std::string> table_columns(const std::string& table) {
   return out;
 }
 
+const std::vector<std::string>& catalogue_tables() {
+  static const std::vector<std::string> kCatalogues = {
+      "Parametro",         "Sucursal",       "Almacen",         "Moneda",
+      "Vendedor",          "Cliente",        "Condicion_Venta", "Unidad",
+      "Producto",          "Producto_Talla", "Producto_Color",  "Producto_Talla_Color",
+      "Unidad_Conversion", "Costo",          "Promocion"};
+  return kCatalogues;
+}
+
 void create_schema(Connection& connection) {
-  for (const std::string& statement : schema_statements(engine_of(connection)))
-    connection.Execute(statement);
+  const db::Engine engine = engine_of(connection);
+  // Only the catalogue tables made here get change counters: a sales system's own tables are
+  // left as they are (their answers then last one routine call).
+  std::vector<std::string> made;
+  auto* database = dynamic_cast<db::Database*>(&connection);
+  if (database != nullptr && db::change_counter_query(engine) != nullptr)
+    for (const std::string& table : catalogue_tables())
+      if (!database->has_table(table)) made.push_back(table);
+  for (const std::string& statement : schema_statements(engine)) connection.Execute(statement);
+  if (!made.empty())
+    for (const std::string& statement : db::change_counter_statements(engine, made))
+      connection.Execute(statement);
 }
 
 }  // namespace quorlane

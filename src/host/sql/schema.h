@@ -26,6 +26,10 @@ std::shared_ptr<const db::DeclaredNames> declared_column_names();
 // Whether the database holds every table of the schema.
 bool schema_complete(db::Database& database);
 
+// The catalogue tables: those the component only reads. On a server database `quorlane init`
+// gives each a change counter (see db::change_counter_statements).
+const std::vector<std::string>& catalogue_tables();
+
 // The columns of a table of the schema, in their declared order; none for an unknown table.
 std::vector<std::string> table_columns(const std::string& table);
 

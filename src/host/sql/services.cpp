@@ -13,8 +13,10 @@
 #include <mutex>
 
 #include "db/database.h"
+#include "frame/routine_call.h"
 #include "host/sql/engine_sql.h"
 #include "host/sql/rules.h"
+#include "host/sql/schema.h"
 
 namespace quorlane {
 
@@ -54,14 +56,29 @@ bool is_plain_identifier(const std::string& name) {
 // The tables the component only reads: the host may answer their queries from memory
 // (Database::run_catalogue). The component's own tables and the host's registers are read anew.
 bool is_catalogue(const std::string& table) {
-  static const char* const kCatalogues[] = {
-      "Parametro",         "Sucursal",       "Almacen",         "Moneda",
-      "Vendedor",          "Cliente",        "Condicion_Venta", "Unidad",
-      "Producto",          "Producto_Talla", "Producto_Color",  "Producto_Talla_Color",
-      "Unidad_Conversion", "Costo",          "Promocion"};
-  for (const char* catalogue : kCatalogues)
-    if (strcasecmp(table.c_str(), catalogue) == 0) return true;
+  for (const std::string& catalogue : catalogue_tables())
+    if (strcasecmp(table.c_str(), catalogue.c_str()) == 0) return true;
   return false;
+}
+
+// A catalogue query of the component's routine call now running, on this thread's connection.
+db::Rows catalogue(db::Database& database, const std::string& sql,
+                   const std::vector<Variant>& params,
+                   std::initializer_list<std::string_view> tables) {
+  return database.run_catalogue(sql, params, tables, current_routine_call());
+}
+
+// The first column of the first row as a field's text; empty when there is no row.
+std::string first_field(const db::Rows& rows) {
+  if (rows.empty()) return std::string();
+  return field_text(rows.first(), rows.kinds.front());
+}
+
+// The position of `column` among the row's columns, whatever case the server gave them.
+std::optional<size_t> column_index(const db::Rows& rows, const std::string& column) {
+  for (size_t i = 0; i < rows.columns.size(); ++i)
+    if (strcasecmp(rows.columns[i].c_str(), column.c_str()) == 0) return i;
+  return std::nullopt;
 }
 
 void require_identifier(const std::string& name) {
@@ -129,19 +146,16 @@ std::string one_line(const std::string& text) {
 Date current_date_time(StandardHost& host) {
   if (std::optional<Date> clock = host.settings().clock) return *clock;
   std::shared_ptr<db::Database> database = host.database();
-  if (database->engine() == db::Engine::SQLite) {
-    // The embedded database runs in this process: its clock is this machine's, read without a
-    // statement.
-    time_t now = std::time(nullptr);
-    tm local{};
-    if (localtime_r(&now, &local) == nullptr) throw Failure(kTypeMismatch);
-    return make_date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                     local.tm_min, local.tm_sec);
-  }
-  std::string text = database->run(current_date_time_query(database->engine())).first().to_text();
-  Date now;
-  if (!parse_date(text, now)) throw Failure(kTypeMismatch);
-  return now;
+  // A server's clock: read once per connection, then carried forward.
+  if (database->engine() != db::Engine::SQLite)
+    return database->server_date_time(current_date_time_query(database->engine()));
+  // The embedded database runs in this process: its clock is this machine's, read without a
+  // statement.
+  time_t now = std::time(nullptr);
+  tm local{};
+  if (localtime_r(&now, &local) == nullptr) throw Failure(kTypeMismatch);
+  return make_date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                   local.tm_min, local.tm_sec);
 }
 
 // ---------------------------------------------------------------- cSistema
@@ -161,8 +175,9 @@ class SqlSistema final : public cSistema {
 
   Variant Obtener_Parametro(const std::string& key, int32_t, const std::string& type,
                             const std::string& default_value) override {
-    db::Rows rows = host_->database()->run_catalogue(
-        "SELECT Pa_Valor FROM Parametro WHERE Pa_Cve_Parametro = ?", {Variant(key)});
+    db::Rows rows =
+        catalogue(*host_->database(), "SELECT Pa_Valor FROM Parametro WHERE Pa_Cve_Parametro = ?",
+                  {Variant(key)}, {"Parametro"});
     if (rows.empty()) return typed_parameter(default_value, type);
     Variant stored = rows.first();
     if (stored.is_null()) return Variant::null();
@@ -207,7 +222,7 @@ class SqlDatos final : public cDatos {
       require_identifier(table);
       require_identifier(key_column);
       require_identifier(column);
-      std::string sql = "SELECT " + column + " FROM " + table + " WHERE " + key_column + " = ?";
+      std::string sql = " FROM " + table + " WHERE " + key_column + " = ?";
       std::vector<Variant> params{Variant(key_value)};
       if (!key2_column.empty()) {
         require_identifier(key2_column);
@@ -219,11 +234,21 @@ class SqlDatos final : public cDatos {
         params.emplace_back(excluded_status);
       }
       std::shared_ptr<db::Database> database = host_->database();
-      const std::string query = first_row_query(database->engine(), sql);
-      db::Rows rows = is_catalogue(table) ? database->run_catalogue(query, params)
-                                          : database->run(query, params);
-      if (rows.empty()) return std::string();
-      return field_text(rows.first(), rows.kinds.front());
+      const db::Engine engine = database->engine();
+      const std::string query = first_row_query(engine, "SELECT " + column + sql);
+      if (!is_catalogue(table)) return first_field(database->run(query, params));
+      // SQLite remembers each column's answer across calls already; copying whole rows out of
+      // its memory would cost more than the lookups it saves.
+      if (engine == db::Engine::SQLite)
+        return first_field(catalogue(*database, query, params, {table}));
+      // On a server, the whole row, so that one read answers every column the call asks of it.
+      db::Rows row =
+          catalogue(*database, first_row_query(engine, "SELECT *" + sql), params, {table});
+      if (std::optional<size_t> index = column_index(row, column))
+        return row.empty() ? std::string()
+                           : field_text(row.values.front()[*index], row.kinds[*index]);
+      // No such column: the query of that column alone fails with the database's message.
+      return first_field(database->run(query, params));
     });
   }
 
@@ -251,13 +276,15 @@ class SqlDatos final : public cDatos {
   }
 
   bool Existe_Producto_Talla(const std::string& product, const std::string& size) override {
-    return exists("SELECT 1 FROM Producto_Talla WHERE Pr_Cve_Producto = ? AND Tl_Cve_Talla = ?",
+    return exists("Producto_Talla",
+                  "SELECT 1 FROM Producto_Talla WHERE Pr_Cve_Producto = ? AND Tl_Cve_Talla = ?",
                   {Variant(product), Variant(size)},
                   "No existe la talla: " + size + ", del producto: " + product);
   }
 
   bool Existe_Producto_Color(const std::string& product, const std::string& colour) override {
-    return exists("SELECT 1 FROM Producto_Color WHERE Pr_Cve_Producto = ? AND Cl_Cve_Color = ?",
+    return exists("Producto_Color",
+                  "SELECT 1 FROM Producto_Color WHERE Pr_Cve_Producto = ? AND Cl_Cve_Color = ?",
                   {Variant(product), Variant(colour)},
                   "No existe el color: " + colour + ", del producto: " + product);
   }
@@ -265,6 +292,7 @@ class SqlDatos final : public cDatos {
   bool Existe_Producto_Talla_Color(const std::string& product, const std::string& size,
                                    const std::string& colour) override {
     return exists(
+        "Producto_Talla_Color",
         "SELECT 1 FROM Producto_Talla_Color "
         "WHERE Pr_Cve_Producto = ? AND Tl_Cve_Talla = ? AND Cl_Cve_Color = ?",
         {Variant(product), Variant(size), Variant(colour)},
@@ -280,7 +308,8 @@ class SqlDatos final : public cDatos {
       // case a row is, comparing the keys as it did to find the row (a server that ignores
       // letter case or trailing blanks finds 'caj' for CAJ). A row without a usable factor
       // counts as none.
-      db::Rows rows = host_->database()->run_catalogue(
+      db::Rows rows = catalogue(
+          *host_->database(),
           "SELECT Uc_Factor, CASE WHEN Un_Cve_Unidad_Origen = ? AND Un_Cve_Unidad_Destino = ? "
           "THEN 0 ELSE 2 END + CASE WHEN Pr_Cve_Producto = ? THEN 0 ELSE 1 END AS Uc_Caso "
           "FROM Unidad_Conversion "
@@ -288,7 +317,8 @@ class SqlDatos final : public cDatos {
           "Un_Cve_Unidad_Destino = ?) OR (Un_Cve_Unidad_Origen = ? AND Un_Cve_Unidad_Destino = ?)) "
           "ORDER BY Uc_Caso",
           {Variant(from), Variant(to), Variant(product), Variant(product), Variant(from),
-           Variant(to), Variant(to), Variant(from)});
+           Variant(to), Variant(to), Variant(from)},
+          {"Unidad_Conversion"});
       for (const auto& row : rows.values) {
         double factor = number_or_zero(row[0]);
         if (factor == 0) continue;
@@ -301,11 +331,10 @@ class SqlDatos final : public cDatos {
 
   bool Unidad_Permite_Fracciones(const std::string& unit) override {
     return noted([&] {
-      Variant value =
-          host_->database()
-              ->run_catalogue("SELECT Un_Permite_Fracciones FROM Unidad WHERE Un_Cve_Unidad = ?",
-                              {Variant(unit)})
-              .first();
+      Variant value = catalogue(*host_->database(),
+                                "SELECT Un_Permite_Fracciones FROM Unidad WHERE Un_Cve_Unidad = ?",
+                                {Variant(unit)}, {"Unidad"})
+                          .first();
       if (is_yes(value)) return true;
       last_error_ = "La unidad: " + unit + ", no permite fracciones";
       return false;
@@ -393,11 +422,11 @@ class SqlDatos final : public cDatos {
     }
   }
 
-  bool exists(const std::string& sql, const std::vector<Variant>& params,
+  bool exists(const char* table, const std::string& sql, const std::vector<Variant>& params,
               const std::string& missing) {
     return noted([&] {
       std::shared_ptr<db::Database> database = host_->database();
-      if (!database->run_catalogue(first_row_query(database->engine(), sql), params).empty())
+      if (!catalogue(*database, first_row_query(database->engine(), sql), params, {table}).empty())
         return true;
       last_error_ = missing;
       return false;
@@ -443,7 +472,8 @@ class SqlInventario final : public cInventario {
                        const std::string& product, const std::string& size,
                        const std::string& colour, double, const std::string&) override {
     std::shared_ptr<db::Database> database = host_->database();
-    db::Rows rows = database->run_catalogue(
+    db::Rows rows = catalogue(
+        *database,
         first_row_query(
             database->engine(),
             "SELECT Co_Costo FROM Costo WHERE Sc_Cve_Sucursal = ? AND Al_Cve_Almacen = ? AND "
@@ -451,14 +481,16 @@ class SqlInventario final : public cInventario {
             "(Tl_Cve_Talla = '' AND Cl_Cve_Color = '')) "
             "ORDER BY CASE WHEN Tl_Cve_Talla = ? AND Cl_Cve_Color = ? THEN 0 ELSE 1 END"),
         {Variant(branch), Variant(warehouse), Variant(product), Variant(size), Variant(colour),
-         Variant(size), Variant(colour)});
+         Variant(size), Variant(colour)},
+        {"Costo"});
     return number_or_zero(rows.first());
   }
 
  private:
   bool warehouse_flag(const char* sql, const std::string& branch, const std::string& warehouse) {
     return is_yes(
-        host_->database()->run_catalogue(sql, {Variant(branch), Variant(warehouse)}).first());
+        catalogue(*host_->database(), sql, {Variant(branch), Variant(warehouse)}, {"Almacen"})
+            .first());
   }
 
   std::shared_ptr<StandardHost> host_;
@@ -473,10 +505,11 @@ class SqlImpuestos final : public cImpuestos {
   double Factor_Impuesto(const std::string&, const std::string& customer,
                          const std::string& product) override {
     // The customer's exemption and the product's factor in one statement.
-    db::Rows rows = host_->database()->run_catalogue(
-        "SELECT (SELECT Cl_Exento_Impuesto FROM Cliente WHERE Cl_Cve_Cliente = ?), "
-        "(SELECT Pr_Impuesto_Factor FROM Producto WHERE Pr_Cve_Producto = ?)",
-        {Variant(customer), Variant(product)});
+    db::Rows rows =
+        catalogue(*host_->database(),
+                  "SELECT (SELECT Cl_Exento_Impuesto FROM Cliente WHERE Cl_Cve_Cliente = ?), "
+                  "(SELECT Pr_Impuesto_Factor FROM Producto WHERE Pr_Cve_Producto = ?)",
+                  {Variant(customer), Variant(product)}, {"Cliente", "Producto"});
     if (is_yes(rows.first(0))) return 0;
     return number_or_zero(rows.first(1));
   }
@@ -498,7 +531,8 @@ class SqlPromociones final : public cPromociones {
                                double quantity, const std::string& unit) override {
     std::shared_ptr<db::Database> database = host_->database();
     const Variant day = date_parameter(database->engine(), date, false);
-    db::Rows rows = database->run_catalogue(
+    db::Rows rows = catalogue(
+        *database,
         first_row_query(
             database->engine(),
             "SELECT Pm_Folio, Pm_Descripcion, Pm_Cantidad_Minima, Pm_Producto_Regalo, "
@@ -508,7 +542,8 @@ class SqlPromociones final : public cPromociones {
             "AND Pr_Cve_Producto = ? AND Un_Cve_Unidad = ? "
             "AND Pm_Fecha_Inicio <= ? AND Pm_Fecha_Fin >= ? AND Pm_Cantidad_Minima <= ? "
             "ORDER BY Pm_Folio"),
-        {Variant(branch), Variant(product), Variant(unit), day, day, Variant(quantity)});
+        {Variant(branch), Variant(product), Variant(unit), day, day, Variant(quantity)},
+        {"Promocion"});
     tPromocion promotion;
     if (rows.empty()) return promotion;
     const std::vector<Variant>& row = rows.values.front();
