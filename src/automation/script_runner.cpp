@@ -6,9 +6,11 @@
 #include <initializer_list>
 #include <istream>
 #include <ostream>
+#include <type_traits>
 
 #include "automation/json_input.h"
 #include "frame/publico.h"
+#include "host/operations.h"
 #include "quorlane/interfaces.h"
 
 namespace quorlane::automation {
@@ -56,7 +58,8 @@ const std::vector<MemberInfo> kDetalleMembers = {QL_CCTDETALLE_PROPERTIES(QL_PRO
 
 // ---------------------------------------------------------------- the host's operations
 
-// Every operation the component calls, with the kind of value an "answer" gives it.
+// Every operation the component calls, with the kind of value an "answer" gives it, read off
+// the operation's result type.
 enum class AnswerForm { Value, NotAnswerable, NoRows };
 struct Operation {
   const char* service;
@@ -65,36 +68,25 @@ struct Operation {
   AnswerForm form = AnswerForm::Value;
 };
 
-const Operation kOperations[] = {
-    {"cSistema", "Conexion", ValueKind::Any, AnswerForm::NotAnswerable},
-    {"cSistema", "Operador_Actual", ValueKind::Text},
-    {"cSistema", "Es_Servidor_Remoto", ValueKind::Boolean},
-    {"cSistema", "Obtener_Parametro", ValueKind::Any},
-    {"cSistema", "Servidor_Actual", ValueKind::Text},
-    {"cSistema", "Mostrar_Mensaje", ValueKind::Number},
-    {"cDatos", "Obtener_Campo", ValueKind::Text},
-    {"cDatos", "Fecha_Servidor", ValueKind::Date},
-    {"cDatos", "Obtener_Folio", ValueKind::Any},
-    {"cDatos", "Existe_Producto_Talla", ValueKind::Boolean},
-    {"cDatos", "Existe_Producto_Color", ValueKind::Boolean},
-    {"cDatos", "Existe_Producto_Talla_Color", ValueKind::Boolean},
-    {"cDatos", "Factor_Conversion", ValueKind::Number},
-    {"cDatos", "Unidad_Permite_Fracciones", ValueKind::Boolean},
-    {"cDatos", "Redondear", ValueKind::Any},
-    {"cDatos", "Fecha_Documento_SQL", ValueKind::Text},
-    {"cDatos", "Fecha_SQL", ValueKind::Text},
-    {"cDatos", "Calcular_Importes", ValueKind::Any},
-    {"cDatos", "Calcular_Importes_Cuota", ValueKind::Any},
-    {"cDatos", "Ultimo_Error", ValueKind::Text},
-    {"cDatos", "Registrar_Documento", ValueKind::Boolean},
-    {"cDatos", "Registrar_Seguimiento", ValueKind::Boolean},
-    {"cInventario", "Maneja_Tallas", ValueKind::Boolean},
-    {"cInventario", "Maneja_Colores", ValueKind::Boolean},
-    {"cInventario", "Obtener_Costo", ValueKind::Number},
-    {"cImpuestos", "Factor_Impuesto", ValueKind::Number},
-    {"cPromociones", "Obtener_Promocion", ValueKind::Promocion},
-    {"Connection", "Execute", ValueKind::Any, AnswerForm::NoRows},
-};
+template <class R>
+constexpr Operation operation(const char* service, const char* name) {
+  if constexpr (std::is_same_v<R, std::string>) return {service, name, ValueKind::Text};
+  if constexpr (std::is_same_v<R, bool>) return {service, name, ValueKind::Boolean};
+  if constexpr (std::is_same_v<R, double> || std::is_same_v<R, int32_t>)
+    return {service, name, ValueKind::Number};
+  if constexpr (std::is_same_v<R, Date>) return {service, name, ValueKind::Date};
+  if constexpr (std::is_same_v<R, Variant>) return {service, name, ValueKind::Any};
+  if constexpr (std::is_same_v<R, tPromocion>) return {service, name, ValueKind::Promocion};
+  // An object cannot be answered; an answered statement is not run and gives no rows.
+  if constexpr (std::is_same_v<R, std::shared_ptr<Connection>>)
+    return {service, name, ValueKind::Any, AnswerForm::NotAnswerable};
+  if constexpr (std::is_same_v<R, std::shared_ptr<Recordset>>)
+    return {service, name, ValueKind::Any, AnswerForm::NoRows};
+}
+
+#define QL_OPERATION(service, R, name, params, args, how) operation<R>(#service, #name),
+const Operation kOperations[] = {QL_HOST_OPERATIONS(QL_OPERATION)};
+#undef QL_OPERATION
 
 std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 

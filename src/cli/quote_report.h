@@ -6,7 +6,7 @@
 
 #include "automation/json_values.h"
 #include "cli/quote_session.h"
-#include "cli/stored_quote.h"
+#include "stored/stored_quote.h"
 
 namespace quorlane::cli {
 

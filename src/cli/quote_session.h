@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "automation/quote_document.h"
-#include "cli/stored_quote.h"
+#include "stored/stored_quote.h"
 #include "host/sql/standard_host.h"
 #include "host/wrap/boundary.h"
 

@@ -7,7 +7,7 @@
 #include "cli/host_options.h"
 #include "cli/quote_report.h"
 #include "cli/run_control.h"
-#include "cli/stored_quote.h"
+#include "stored/stored_quote.h"
 
 namespace quorlane::cli {
 

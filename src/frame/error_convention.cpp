@@ -39,16 +39,6 @@ std::string error_exit_text(Routine r, std::string_view description) {
   return text;
 }
 
-std::string current_failure_description() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Error desconocido";
-  }
-}
-
 void send_setter_message(const SetterInfo& setter, const char* error_id, const std::string& text) {
   int32_t style = kMessageStyle;
   publico().gSistema->Mostrar_Mensaje(Variant(text), style, Variant(setter.source), Variant(),

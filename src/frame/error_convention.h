@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "frame/routine_call.h"
+#include "host/routine_call.h"
+#include "host/failure.h"
 #include "quorlane/variant.h"
 
 namespace quorlane {
@@ -41,9 +42,6 @@ const RoutineInfo& routine_info(Routine r);
 
 // The source text, the routine's line breaks, then the description.
 std::string error_exit_text(Routine r, std::string_view description);
-
-// The description of whatever is being handled (call inside a catch block).
-std::string current_failure_description();
 
 // Runs `body` (returning bool) under the routine's error exit: m_Error is emptied on entry when
 // the routine does so; any failure becomes m_Error = error_exit_text(...) and the result False.

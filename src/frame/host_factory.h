@@ -1,4 +1,5 @@
-// Which host factory creates the service objects.
+// Which host factory creates the service objects: the one installed for the thread or the
+// process, else the default host, which the layer that assembles the component provides.
 #pragma once
 
 #include <memory>
@@ -7,7 +8,8 @@
 
 namespace quorlane {
 
-// The standard host over SQL, configured from the environment (defined by the standard host).
-std::shared_ptr<HostFactory> make_standard_host_factory();
+// Sets the maker of the default host, asked once, when an object is first created with no
+// factory installed.
+void set_default_host_factory(std::shared_ptr<HostFactory> (*make)());
 
 }  // namespace quorlane

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <random>
 
-#include "cli/stored_quote.h"
+#include "stored/stored_quote.h"
 #include "host/sql/standard_host.h"
 #include "print/quote_pdf.h"
 #include "print/quote_sheet.h"
@@ -87,7 +87,7 @@ print::QuoteSheet read_sheet(const std::string& database, const std::string& fol
   std::error_code ignored;
   if (database.rfind(kOdbcPrefix, 0) != 0 && !std::filesystem::exists(database, ignored))
     throw PrintError(PrintError::Reason::Database, "there is no database '" + database + "'");
-  std::optional<cli::StoredQuote> quote;
+  std::optional<StoredQuote> quote;
   std::optional<print::QuoteSheet> sheet;
   try {
     HostSettings settings;
@@ -95,7 +95,7 @@ print::QuoteSheet read_sheet(const std::string& database, const std::string& fol
     settings.message_log = "none";
     std::shared_ptr<StandardHost> host = StandardHost::create(settings);
     std::shared_ptr<db::Database> connection = host->database();
-    quote = cli::read_stored_quote(*connection, folio);
+    quote = read_stored_quote(*connection, folio);
     // Deleting a quote removes its lines and keeps its header row: no lines, no quote.
     if (quote && !quote->lines.rows.empty()) sheet = print::make_quote_sheet(*connection, *quote);
   } catch (const std::exception& e) {

@@ -102,7 +102,7 @@ std::string amount_text(double value) {
   return (negative ? "-" : "") + grouped + digits.substr(integer);
 }
 
-QuoteSheet make_quote_sheet(db::Database& database, const cli::StoredQuote& quote) {
+QuoteSheet make_quote_sheet(db::Database& database, const StoredQuote& quote) {
   Catalogue catalogue(database);
   auto header = [&](const char* column) { return text(quote.header_value(column)); };
   // The header row may be missing: the first line row carries the same header columns.
@@ -170,7 +170,7 @@ QuoteSheet make_quote_sheet(db::Database& database, const cli::StoredQuote& quot
                                     {Variant(kPromotionParameter)});
   const std::string promotion = parameter.empty() ? kPromotionDefault : text(parameter.first());
 
-  const cli::StoredRows& rows = quote.lines;
+  const StoredRows& rows = quote.lines;
   for (size_t i = 0; i < rows.rows.size(); ++i) {
     auto cell = [&](const char* column) { return text(rows.value(i, column)); };
     SheetLine line;

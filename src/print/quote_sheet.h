@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/stored_quote.h"
+#include "stored/stored_quote.h"
 #include "db/database.h"
 
 namespace quorlane::print {
@@ -46,7 +46,7 @@ struct QuoteSheet {
 
 // The sheet of a stored quote that has lines. Names are read from the catalogue whatever
 // their status (a withdrawn product keeps its description).
-QuoteSheet make_quote_sheet(db::Database& database, const cli::StoredQuote& quote);
+QuoteSheet make_quote_sheet(db::Database& database, const StoredQuote& quote);
 
 // "1,234.50": two decimals, thousands grouped; "-0.00" is written "0.00".
 std::string amount_text(double amount);

@@ -281,7 +281,10 @@ std::vector<Exchange> read_script(const fs::path& path) {
   std::string line;
   for (int n = 1; std::getline(in, line); ++n) {
     if (line.empty() || line[0] == '#') continue;
-    if (line.rfind("> ", 0) == 0) {
+    if (line.rfind("@include ", 0) == 0) {  // the exchanges of a shared file, in its place
+      std::vector<Exchange> shared = read_script(path.parent_path() / line.substr(9));
+      out.insert(out.end(), shared.begin(), shared.end());
+    } else if (line.rfind("> ", 0) == 0) {
       out.push_back({n, line.substr(2), ""});
     } else if (line.rfind("< ", 0) == 0 && !out.empty() && out.back().expected.empty()) {
       out.back().expected = line.substr(2);

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "db/database.h"
-#include "frame/host_factory.h"
+#include "host/sql/standard_factory.h"
 #include "support/failure_text.h"
 #include "support/temp_dir.h"
 #include "support/test_databases.h"

@@ -1,13 +1,42 @@
 #include "support/fake_host.h"
 
 #include <cmath>
+#include <iterator>
+
+#include "host/operations.h"
+#include "host/wrap/boundary.h"
 
 namespace quorlane::test {
 
 namespace {
 
-using S = const std::string&;
 using Args = std::vector<Variant>;
+
+// What an operation answers when the test installed no handler for it (see fake_host.h).
+Variant default_answer(const std::string& operation, const Args& args) {
+  if (operation == "Fecha_Servidor") return Variant(make_date(2026, 12, 5, 10, 30, 0));
+  if (operation == "Obtener_Folio") return Variant("");
+  if (operation.rfind("Existe_", 0) == 0 || operation.rfind("Registrar_", 0) == 0 ||
+      operation == "Unidad_Permite_Fracciones")
+    return Variant(true);
+  if (operation.rfind("Maneja_", 0) == 0 || operation == "Es_Servidor_Remoto")
+    return Variant(false);
+  if (operation == "Factor_Conversion") return Variant(1.0);
+  if (operation == "Obtener_Costo" || operation == "Factor_Impuesto") return Variant(0.0);
+  if (operation == "Redondear") {  // half away from zero
+    double scale = std::pow(10.0, args[1].to_double());
+    double v = args[0].to_double() * scale;
+    return Variant((v < 0 ? -std::floor(-v + 0.5) : std::floor(v + 0.5)) / scale);
+  }
+  if (operation == "Fecha_Documento_SQL") return Variant(date_only_text(args[0].to_date()));
+  if (operation == "Fecha_SQL") return Variant(date_time_text(args[0].to_date()));
+  if (operation == "Operador_Actual") return Variant("OPER");
+  if (operation == "Obtener_Parametro") return args[3];
+  if (operation == "Mostrar_Mensaje") return Variant(int32_t{0});
+  if (operation == "Obtener_Campo" || operation == "Ultimo_Error" || operation == "Servidor_Actual")
+    return Variant("");
+  return Variant();  // Calcular_Importes*, Obtener_Promocion
+}
 
 class FakeConnection final : public Connection {
  public:
@@ -20,6 +49,17 @@ class FakeConnection final : public Connection {
   FakeHost* h_;
 };
 
+// A plain operation asks the test's handler, else answers its default.
+#define QL_FAKE(service, R, operation, params, args, how) \
+  QL_FAKE_##how(service, R, operation, params, args)
+#define QL_FAKE_Plain(service, R, operation, params, args)                     \
+  R operation params override {                                                \
+    Args values{QL_UNPAREN args};                                              \
+    Variant def = default_answer(#operation, values);                          \
+    return AnswerOf<R>::from(h_->dispatch(#service, #operation, values, def)); \
+  }
+#define QL_FAKE_Own(service, R, operation, params, args)
+
 class FakeServices final : public cSistema,
                            public cDatos,
                            public cInventario,
@@ -29,110 +69,54 @@ class FakeServices final : public cSistema,
   explicit FakeServices(std::shared_ptr<FakeHost> h)
       : h_(std::move(h)), connection_(std::make_shared<FakeConnection>(h_.get())) {}
 
-  // cSistema
+  QL_SERVICE_OPERATIONS(QL_FAKE)
   std::shared_ptr<Connection> Conexion() override { return connection_; }
-  std::string Operador_Actual() override { return call("cSistema", "Operador_Actual", {}, "OPER").to_text(); }
-  bool Es_Servidor_Remoto() override { return call("cSistema", "Es_Servidor_Remoto", {}, false).to_bool(); }
-  Variant Obtener_Parametro(S key, int32_t zero, S type, S def) override {
-    return call("cSistema", "Obtener_Parametro", {key, zero, type, def}, Variant(def));
+  Variant Calcular_Importes(tImportes& amounts, int16_t calculation_type) override {
+    Args args = amounts_of(amounts);
+    args.emplace_back(calculation_type);
+    return calculate("Calcular_Importes", args, amounts);
   }
-  std::string Servidor_Actual() override { return call("cSistema", "Servidor_Actual", {}, "").to_text(); }
-  int32_t Mostrar_Mensaje(const Variant& m, int32_t& style, const Variant& src, const Variant& o,
-                          const Variant& app, const Variant& id) override {
-    return call("cSistema", "Mostrar_Mensaje", {m, style, src, o, app, id}, int32_t{0}).to_int32();
-  }
-
-  // cDatos
-  std::string Obtener_Campo(S t, S k, S v, S c, int32_t z, S k2, S v2, S st) override {
-    return call("cDatos", "Obtener_Campo", {t, k, v, c, z, k2, v2, st}, "").to_text();
-  }
-  Date Fecha_Servidor() override {
-    return call("cDatos", "Fecha_Servidor", {}, make_date(2026, 12, 5, 10, 30, 0)).to_date();
-  }
-  Variant Obtener_Folio(S b, S t, int32_t w, int32_t m) override {
-    return call("cDatos", "Obtener_Folio", {b, t, w, m}, "");
-  }
-  bool Existe_Producto_Talla(S p, S t) override { return call("cDatos", "Existe_Producto_Talla", {p, t}, true).to_bool(); }
-  bool Existe_Producto_Color(S p, S c) override { return call("cDatos", "Existe_Producto_Color", {p, c}, true).to_bool(); }
-  bool Existe_Producto_Talla_Color(S p, S t, S c) override {
-    return call("cDatos", "Existe_Producto_Talla_Color", {p, t, c}, true).to_bool();
-  }
-  double Factor_Conversion(S p, S f, S t) override { return call("cDatos", "Factor_Conversion", {p, f, t}, 1.0).to_double(); }
-  bool Unidad_Permite_Fracciones(S u) override { return call("cDatos", "Unidad_Permite_Fracciones", {u}, true).to_bool(); }
-  Variant Redondear(const Variant& amount, int32_t decimals) override {
-    double scale = std::pow(10.0, decimals);
-    double v = amount.to_double() * scale;
-    double r = (v < 0 ? -std::floor(-v + 0.5) : std::floor(v + 0.5)) / scale;
-    return call("cDatos", "Redondear", {amount, decimals}, r);
-  }
-  std::string Fecha_Documento_SQL(Date d) override {
-    return call("cDatos", "Fecha_Documento_SQL", {d}, date_only_text(d)).to_text();
-  }
-  std::string Fecha_SQL(Date d) override { return call("cDatos", "Fecha_SQL", {d}, date_time_text(d)).to_text(); }
-  Variant Calcular_Importes(tImportes& a, int16_t type) override {
-    Args args = amounts(a);
-    args.emplace_back(type);
-    Variant r = h_->dispatch("cDatos", "Calcular_Importes", args, Variant());
-    write_back(args, a);
-    return r;
-  }
-  Variant Calcular_Importes_Cuota(tImportes& a, int16_t type, double fee) override {
-    Args args = amounts(a);
-    args.emplace_back(type);
+  Variant Calcular_Importes_Cuota(tImportes& amounts, int16_t calculation_type,
+                                  double fee) override {
+    Args args = amounts_of(amounts);
+    args.emplace_back(calculation_type);
     args.emplace_back(fee);
-    Variant r = h_->dispatch("cDatos", "Calcular_Importes_Cuota", args, Variant());
-    write_back(args, a);
-    return r;
-  }
-  std::string Ultimo_Error() override { return call("cDatos", "Ultimo_Error", {}, "").to_text(); }
-  bool Registrar_Documento(S tag, S f, S id) override {
-    return call("cDatos", "Registrar_Documento", {tag, f, id}, true).to_bool();
-  }
-  bool Registrar_Seguimiento(S m, S t, S f, S et, S e, Date d, S desc) override {
-    return call("cDatos", "Registrar_Seguimiento", {m, t, f, et, e, d, desc}, true).to_bool();
-  }
-
-  // cInventario
-  bool Maneja_Tallas(S b, S w) override { return call("cInventario", "Maneja_Tallas", {b, w}, false).to_bool(); }
-  bool Maneja_Colores(S b, S w) override { return call("cInventario", "Maneja_Colores", {b, w}, false).to_bool(); }
-  double Obtener_Costo(S b, S w, S p, S t, S c, double q, S e) override {
-    return call("cInventario", "Obtener_Costo", {b, w, p, t, c, q, e}, 0.0).to_double();
-  }
-
-  // cImpuestos
-  double Factor_Impuesto(S b, S c, S p) override {
-    return call("cImpuestos", "Factor_Impuesto", {b, c, p}, 0.0).to_double();
-  }
-
-  // cPromociones
-  tPromocion Obtener_Promocion(Date d, S b, S cl, S p, S t, S c, double q, S u) override {
-    Variant r = call("cPromociones", "Obtener_Promocion", {d, b, cl, p, t, c, q, u}, Variant());
-    if (const tPromocion* promo = r.record_as<tPromocion>()) return *promo;
-    return tPromocion{};
+    return calculate("Calcular_Importes_Cuota", args, amounts);
   }
 
  private:
-  Variant call(const char* service, const char* op, Args args, Variant def) {
-    return h_->dispatch(service, op, args, std::move(def));
+  static constexpr double tImportes::*kAmounts[] = {&tImportes::Ct_Cantidad_1,
+                                                    &tImportes::Ct_Precio_Lista,
+                                                    &tImportes::Ct_Precio_Lista_Importe,
+                                                    &tImportes::Ct_Descuento_Factor,
+                                                    &tImportes::Ct_Descuento_Importe,
+                                                    &tImportes::Ct_Precio_Descontado,
+                                                    &tImportes::Ct_Precio_Descontado_Importe,
+                                                    &tImportes::Ct_Descuento_Global_Factor,
+                                                    &tImportes::Ct_Descuento_Global_Importe,
+                                                    &tImportes::Ct_Impuesto_Factor,
+                                                    &tImportes::Ct_Impuesto_Importe,
+                                                    &tImportes::Ct_Precio_Neto,
+                                                    &tImportes::Ct_Precio_Neto_Importe};
+  static Args amounts_of(const tImportes& a) {
+    Args args;
+    for (double tImportes::*m : kAmounts) args.emplace_back(a.*m);
+    return args;
   }
-  static Args amounts(const tImportes& a) {
-    return {a.Ct_Cantidad_1, a.Ct_Precio_Lista, a.Ct_Precio_Lista_Importe, a.Ct_Descuento_Factor,
-            a.Ct_Descuento_Importe, a.Ct_Precio_Descontado, a.Ct_Precio_Descontado_Importe,
-            a.Ct_Descuento_Global_Factor, a.Ct_Descuento_Global_Importe, a.Ct_Impuesto_Factor,
-            a.Ct_Impuesto_Importe, a.Ct_Precio_Neto, a.Ct_Precio_Neto_Importe};
-  }
-  static void write_back(const Args& args, tImportes& a) {
-    double* fields[] = {&a.Ct_Cantidad_1, &a.Ct_Precio_Lista, &a.Ct_Precio_Lista_Importe,
-                        &a.Ct_Descuento_Factor, &a.Ct_Descuento_Importe, &a.Ct_Precio_Descontado,
-                        &a.Ct_Precio_Descontado_Importe, &a.Ct_Descuento_Global_Factor,
-                        &a.Ct_Descuento_Global_Importe, &a.Ct_Impuesto_Factor,
-                        &a.Ct_Impuesto_Importe, &a.Ct_Precio_Neto, &a.Ct_Precio_Neto_Importe};
-    for (size_t i = 0; i < 13; ++i) *fields[i] = args[i].to_double();
+  // The handler may change the thirteen amounts: they are written back.
+  Variant calculate(const char* operation, Args& args, tImportes& amounts) {
+    Variant r = h_->dispatch("cDatos", operation, args, Variant());
+    for (size_t i = 0; i < std::size(kAmounts); ++i) amounts.*kAmounts[i] = args[i].to_double();
+    return r;
   }
 
   std::shared_ptr<FakeHost> h_;
   std::shared_ptr<Connection> connection_;
 };
+
+#undef QL_FAKE_Own
+#undef QL_FAKE_Plain
+#undef QL_FAKE
 
 class FakeFactory final : public HostFactory {
  public:

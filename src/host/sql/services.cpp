@@ -13,7 +13,7 @@
 #include <mutex>
 
 #include "db/database.h"
-#include "frame/routine_call.h"
+#include "host/routine_call.h"
 #include "host/sql/engine_sql.h"
 #include "host/sql/rules.h"
 #include "host/sql/schema.h"

@@ -1,6 +1,6 @@
 // The host that objects use when the program installed none: the standard host over SQL,
 // configured from the environment.
-#include "frame/host_factory.h"
+#include "host/sql/standard_factory.h"
 #include "host/sql/standard_host.h"
 
 namespace quorlane {

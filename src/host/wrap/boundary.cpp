@@ -1,5 +1,7 @@
 #include "host/wrap/boundary.h"
 
+#include "host/operations.h"
+
 namespace quorlane {
 
 // ---------------------------------------------------------------- records and answers
@@ -10,11 +12,20 @@ std::string quoted(const std::string& s) {
   std::string out = "\"";
   for (char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += c;
     }
   }
   return out + "\"";
@@ -22,24 +33,31 @@ std::string quoted(const std::string& s) {
 
 std::string value_text(const Variant& v) {
   switch (v.kind()) {
-    case Variant::Kind::Empty: return "<omitted>";
-    case Variant::Kind::Null: return "Null";
-    case Variant::Kind::Boolean: return v.raw_bool() ? "True" : "False";
+    case Variant::Kind::Empty:
+      return "<omitted>";
+    case Variant::Kind::Null:
+      return "Null";
+    case Variant::Kind::Boolean:
+      return v.raw_bool() ? "True" : "False";
     case Variant::Kind::Int16:
-    case Variant::Kind::Int32: return std::to_string(v.raw_int());
-    case Variant::Kind::Double: return number_text(v.raw_double());
+    case Variant::Kind::Int32:
+      return std::to_string(v.raw_int());
+    case Variant::Kind::Double:
+      return number_text(v.raw_double());
     case Variant::Kind::Date:
       try {
         return "#" + date_text(Date{v.raw_double()}) + "#";
       } catch (const Failure&) {
         return "#" + number_text(v.raw_double()) + "#";  // beyond the years a text can show
       }
-    case Variant::Kind::Text: return quoted(v.raw_text());
-    case Variant::Kind::Object: return "<object>";
+    case Variant::Kind::Text:
+      return quoted(v.raw_text());
+    case Variant::Kind::Object:
+      return "<object>";
     case Variant::Kind::Record:
       if (const tPromocion* p = v.record_as<tPromocion>())
-        return "tPromocion(" + quoted(p->Pr_Cve_Producto) + ", " + quoted(p->Tl_Cve_Talla) +
-               ", " + quoted(p->Cl_Cve_Color) + ", " + number_text(p->Cantidad) + ", " +
+        return "tPromocion(" + quoted(p->Pr_Cve_Producto) + ", " + quoted(p->Tl_Cve_Talla) + ", " +
+               quoted(p->Cl_Cve_Color) + ", " + number_text(p->Cantidad) + ", " +
                quoted(p->Un_Cve_Unidad) + ")";
       return std::string("<") + v.record_value()->type_name() + ">";
   }
@@ -155,16 +173,34 @@ void Boundary::record(CallRecord rec) {
 
 namespace {
 
-using S = const std::string&;
 using Args = std::vector<Variant>;
 
 std::vector<Variant> amounts_args(const tImportes& a) {
-  return {a.Ct_Cantidad_1,          a.Ct_Precio_Lista,        a.Ct_Precio_Lista_Importe,
-          a.Ct_Descuento_Factor,    a.Ct_Descuento_Importe,   a.Ct_Precio_Descontado,
-          a.Ct_Precio_Descontado_Importe, a.Ct_Descuento_Global_Factor,
-          a.Ct_Descuento_Global_Importe, a.Ct_Impuesto_Factor, a.Ct_Impuesto_Importe,
-          a.Ct_Precio_Neto,         a.Ct_Precio_Neto_Importe};
+  return {a.Ct_Cantidad_1,
+          a.Ct_Precio_Lista,
+          a.Ct_Precio_Lista_Importe,
+          a.Ct_Descuento_Factor,
+          a.Ct_Descuento_Importe,
+          a.Ct_Precio_Descontado,
+          a.Ct_Precio_Descontado_Importe,
+          a.Ct_Descuento_Global_Factor,
+          a.Ct_Descuento_Global_Importe,
+          a.Ct_Impuesto_Factor,
+          a.Ct_Impuesto_Importe,
+          a.Ct_Precio_Neto,
+          a.Ct_Precio_Neto_Importe};
 }
+
+// A plain operation is recorded with its arguments and passed on to the wrapped service; an
+// operation of its own is written out in its wrapper.
+#define QL_WRAP(service, R, operation, params, args, how) \
+  QL_WRAP_##how(service, R, operation, params, args)
+#define QL_WRAP_Plain(service, R, operation, params, args)          \
+  R operation params override {                                     \
+    return b_->call<R>(#service, #operation, Args{QL_UNPAREN args}, \
+                       [&] { return in_->operation args; });        \
+  }
+#define QL_WRAP_Own(service, R, operation, params, args)
 
 class WrappedConnection final : public Connection {
  public:
@@ -184,6 +220,7 @@ class WrappedSistema final : public cSistema {
  public:
   WrappedSistema(std::shared_ptr<cSistema> in, std::shared_ptr<Boundary> b)
       : in_(std::move(in)), b_(std::move(b)) {}
+  QL_CSISTEMA_OPERATIONS(QL_WRAP)
   std::shared_ptr<Connection> Conexion() override {
     auto c = b_->call<std::shared_ptr<Connection>>("cSistema", "Conexion", Args{},
                                                    [&] { return in_->Conexion(); });
@@ -193,29 +230,6 @@ class WrappedSistema final : public cSistema {
       last_wrapped_ = c ? std::make_shared<WrappedConnection>(c, b_) : nullptr;
     }
     return last_wrapped_;
-  }
-  std::string Operador_Actual() override {
-    return b_->call<std::string>("cSistema", "Operador_Actual", Args{},
-                                 [&] { return in_->Operador_Actual(); });
-  }
-  bool Es_Servidor_Remoto() override {
-    return b_->call<bool>("cSistema", "Es_Servidor_Remoto", Args{},
-                          [&] { return in_->Es_Servidor_Remoto(); });
-  }
-  Variant Obtener_Parametro(S key, int32_t zero, S type, S def) override {
-    return b_->call<Variant>("cSistema", "Obtener_Parametro", Args{key, zero, type, def},
-                             [&] { return in_->Obtener_Parametro(key, zero, type, def); });
-  }
-  std::string Servidor_Actual() override {
-    return b_->call<std::string>("cSistema", "Servidor_Actual", Args{},
-                                 [&] { return in_->Servidor_Actual(); });
-  }
-  int32_t Mostrar_Mensaje(const Variant& message, int32_t& style, const Variant& source,
-                          const Variant& omitted, const Variant& app,
-                          const Variant& id) override {
-    return b_->call<int32_t>(
-        "cSistema", "Mostrar_Mensaje", Args{message, style, source, omitted, app, id},
-        [&] { return in_->Mostrar_Mensaje(message, style, source, omitted, app, id); });
   }
 
  private:
@@ -229,78 +243,22 @@ class WrappedDatos final : public cDatos {
  public:
   WrappedDatos(std::shared_ptr<cDatos> in, std::shared_ptr<Boundary> b)
       : in_(std::move(in)), b_(std::move(b)) {}
-  std::string Obtener_Campo(S t, S k, S v, S c, int32_t z, S k2, S v2, S st) override {
-    return b_->call<std::string>("cDatos", "Obtener_Campo", Args{t, k, v, c, z, k2, v2, st},
-                                 [&] { return in_->Obtener_Campo(t, k, v, c, z, k2, v2, st); });
-  }
-  Date Fecha_Servidor() override {
-    return b_->call<Date>("cDatos", "Fecha_Servidor", Args{},
-                          [&] { return in_->Fecha_Servidor(); });
-  }
-  Variant Obtener_Folio(S branch, S type, int32_t width, int32_t m1) override {
-    return b_->call<Variant>("cDatos", "Obtener_Folio", Args{branch, type, width, m1},
-                             [&] { return in_->Obtener_Folio(branch, type, width, m1); });
-  }
-  bool Existe_Producto_Talla(S p, S t) override {
-    return b_->call<bool>("cDatos", "Existe_Producto_Talla", Args{p, t},
-                          [&] { return in_->Existe_Producto_Talla(p, t); });
-  }
-  bool Existe_Producto_Color(S p, S c) override {
-    return b_->call<bool>("cDatos", "Existe_Producto_Color", Args{p, c},
-                          [&] { return in_->Existe_Producto_Color(p, c); });
-  }
-  bool Existe_Producto_Talla_Color(S p, S t, S c) override {
-    return b_->call<bool>("cDatos", "Existe_Producto_Talla_Color", Args{p, t, c},
-                          [&] { return in_->Existe_Producto_Talla_Color(p, t, c); });
-  }
-  double Factor_Conversion(S p, S from, S to) override {
-    return b_->call<double>("cDatos", "Factor_Conversion", Args{p, from, to},
-                            [&] { return in_->Factor_Conversion(p, from, to); });
-  }
-  bool Unidad_Permite_Fracciones(S u) override {
-    return b_->call<bool>("cDatos", "Unidad_Permite_Fracciones", Args{u},
-                          [&] { return in_->Unidad_Permite_Fracciones(u); });
-  }
-  Variant Redondear(const Variant& amount, int32_t decimals) override {
-    return b_->call<Variant>("cDatos", "Redondear", Args{amount, decimals},
-                             [&] { return in_->Redondear(amount, decimals); });
-  }
-  std::string Fecha_Documento_SQL(Date d) override {
-    return b_->call<std::string>("cDatos", "Fecha_Documento_SQL", Args{d},
-                                 [&] { return in_->Fecha_Documento_SQL(d); });
-  }
-  std::string Fecha_SQL(Date d) override {
-    return b_->call<std::string>("cDatos", "Fecha_SQL", Args{d},
-                                 [&] { return in_->Fecha_SQL(d); });
-  }
-  Variant Calcular_Importes(tImportes& a, int16_t type) override {
-    Args args = amounts_args(a);
-    args.emplace_back(type);
+  QL_CDATOS_OPERATIONS(QL_WRAP)
+  // The amounts are recorded one by one, then the calculation type (and the fee).
+  Variant Calcular_Importes(tImportes& amounts, int16_t calculation_type) override {
+    Args args = amounts_args(amounts);
+    args.emplace_back(calculation_type);
     return b_->call<Variant>("cDatos", "Calcular_Importes", std::move(args),
-                             [&] { return in_->Calcular_Importes(a, type); });
+                             [&] { return in_->Calcular_Importes(amounts, calculation_type); });
   }
-  Variant Calcular_Importes_Cuota(tImportes& a, int16_t type, double fee) override {
-    Args args = amounts_args(a);
-    args.emplace_back(type);
+  Variant Calcular_Importes_Cuota(tImportes& amounts, int16_t calculation_type,
+                                  double fee) override {
+    Args args = amounts_args(amounts);
+    args.emplace_back(calculation_type);
     args.emplace_back(fee);
-    return b_->call<Variant>("cDatos", "Calcular_Importes_Cuota", std::move(args),
-                             [&] { return in_->Calcular_Importes_Cuota(a, type, fee); });
-  }
-  std::string Ultimo_Error() override {
-    return b_->call<std::string>("cDatos", "Ultimo_Error", Args{},
-                                 [&] { return in_->Ultimo_Error(); });
-  }
-  bool Registrar_Documento(S tag, S folio, S id) override {
-    return b_->call<bool>("cDatos", "Registrar_Documento", Args{tag, folio, id},
-                          [&] { return in_->Registrar_Documento(tag, folio, id); });
-  }
-  bool Registrar_Seguimiento(S module, S type, S folio, S etype, S entity, Date date,
-                             S description) override {
-    return b_->call<bool>(
-        "cDatos", "Registrar_Seguimiento",
-        Args{module, type, folio, etype, entity, date, description}, [&] {
-          return in_->Registrar_Seguimiento(module, type, folio, etype, entity, date, description);
-        });
+    return b_->call<Variant>("cDatos", "Calcular_Importes_Cuota", std::move(args), [&] {
+      return in_->Calcular_Importes_Cuota(amounts, calculation_type, fee);
+    });
   }
 
  private:
@@ -312,19 +270,7 @@ class WrappedInventario final : public cInventario {
  public:
   WrappedInventario(std::shared_ptr<cInventario> in, std::shared_ptr<Boundary> b)
       : in_(std::move(in)), b_(std::move(b)) {}
-  bool Maneja_Tallas(S branch, S wh) override {
-    return b_->call<bool>("cInventario", "Maneja_Tallas", Args{branch, wh},
-                          [&] { return in_->Maneja_Tallas(branch, wh); });
-  }
-  bool Maneja_Colores(S branch, S wh) override {
-    return b_->call<bool>("cInventario", "Maneja_Colores", Args{branch, wh},
-                          [&] { return in_->Maneja_Colores(branch, wh); });
-  }
-  double Obtener_Costo(S branch, S wh, S p, S size, S colour, double qty, S empty) override {
-    return b_->call<double>(
-        "cInventario", "Obtener_Costo", Args{branch, wh, p, size, colour, qty, empty},
-        [&] { return in_->Obtener_Costo(branch, wh, p, size, colour, qty, empty); });
-  }
+  QL_CINVENTARIO_OPERATIONS(QL_WRAP)
 
  private:
   std::shared_ptr<cInventario> in_;
@@ -335,10 +281,7 @@ class WrappedImpuestos final : public cImpuestos {
  public:
   WrappedImpuestos(std::shared_ptr<cImpuestos> in, std::shared_ptr<Boundary> b)
       : in_(std::move(in)), b_(std::move(b)) {}
-  double Factor_Impuesto(S branch, S customer, S product) override {
-    return b_->call<double>("cImpuestos", "Factor_Impuesto", Args{branch, customer, product},
-                            [&] { return in_->Factor_Impuesto(branch, customer, product); });
-  }
+  QL_CIMPUESTOS_OPERATIONS(QL_WRAP)
 
  private:
   std::shared_ptr<cImpuestos> in_;
@@ -349,19 +292,16 @@ class WrappedPromociones final : public cPromociones {
  public:
   WrappedPromociones(std::shared_ptr<cPromociones> in, std::shared_ptr<Boundary> b)
       : in_(std::move(in)), b_(std::move(b)) {}
-  tPromocion Obtener_Promocion(Date date, S branch, S customer, S product, S size, S colour,
-                               double qty, S unit) override {
-    return b_->call<tPromocion>(
-        "cPromociones", "Obtener_Promocion",
-        Args{date, branch, customer, product, size, colour, qty, unit}, [&] {
-          return in_->Obtener_Promocion(date, branch, customer, product, size, colour, qty, unit);
-        });
-  }
+  QL_CPROMOCIONES_OPERATIONS(QL_WRAP)
 
  private:
   std::shared_ptr<cPromociones> in_;
   std::shared_ptr<Boundary> b_;
 };
+
+#undef QL_WRAP_Own
+#undef QL_WRAP_Plain
+#undef QL_WRAP
 
 class WrappedFactory final : public HostFactory {
  public:

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/error_convention.h"
+#include "host/failure.h"
 #include "quorlane/host.h"
 
 namespace quorlane {

@@ -1,8 +1,8 @@
-#include "cli/stored_quote.h"
+#include "stored/stored_quote.h"
 
 #include "host/sql/schema.h"
 
-namespace quorlane::cli {
+namespace quorlane {
 
 namespace {
 
@@ -100,4 +100,4 @@ automation::Json stored_quote_json(const StoredQuote& quote) {
                           {"history", rows_json(quote.history)}};
 }
 
-}  // namespace quorlane::cli
+}  // namespace quorlane

@@ -1,4 +1,4 @@
-#include "frame/routine_call.h"
+#include "host/routine_call.h"
 
 namespace quorlane {
 

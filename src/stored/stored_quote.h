@@ -10,7 +10,7 @@
 #include "automation/json_values.h"
 #include "db/database.h"
 
-namespace quorlane::cli {
+namespace quorlane {
 
 // Rows of one table, every column of the table in its declared order.
 struct StoredRows {
@@ -51,4 +51,4 @@ std::vector<std::string> stored_line_ids(db::Database& database, const std::stri
 // value as the database gives it (null for NULL).
 automation::Json stored_quote_json(const StoredQuote& quote);
 
-}  // namespace quorlane::cli
+}  // namespace quorlane
