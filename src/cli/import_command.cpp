@@ -106,8 +106,7 @@ class ImportCommand final : public Command {
     try {
       check_database_usable(session.host());
     } catch (const DatabaseUnusable& e) {
-      std::cerr << "quorlane import: " << e.what() << "\nNothing was written.\n";
-      return e.status();
+      return report_unusable("import", e, json_);
     }
     catch_stop_signals();
     Progress progress(documents.size(), "quotes", Progress::terminal());

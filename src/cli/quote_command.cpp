@@ -86,8 +86,7 @@ class QuoteCommand final : public Command {
     try {
       check_database_usable(session.host());
     } catch (const DatabaseUnusable& e) {
-      std::cerr << "quorlane quote: " << e.what() << "\nNothing was written.\n";
-      return e.status();
+      return report_unusable("quote", e, json_);
     }
     catch_stop_signals();
     // A long document gets a progress bar on a terminal.

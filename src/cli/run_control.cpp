@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <iostream>
 
+#include "automation/json_values.h"
 #include "db/connection_text.h"
 #include "db/database.h"
 
@@ -42,6 +44,15 @@ std::string shown_database(const std::string& setting) { return db::without_pass
 
 std::string locked_message(const HostSettings& settings) {
   return "database " + shown_database(settings.database) + " is locked by another process";
+}
+
+int report_unusable(const std::string& command, const DatabaseUnusable& e, bool json) {
+  std::cerr << "quorlane " << command << ": " << e.what() << "\nNothing was written.\n";
+  if (json)
+    std::cout << automation::Json{{"ok", false}, {"error", e.what()}}.dump(
+                     2, ' ', false, automation::Json::error_handler_t::replace)
+              << "\n";
+  return e.status();
 }
 
 void check_database_usable(StandardHost& host) {

@@ -41,6 +41,11 @@ class DatabaseUnusable : public std::runtime_error {
 // "database X is locked by another process"
 std::string locked_message(const HostSettings& settings);
 
+// Reports a database that cannot be used before a run wrote anything: the message on standard
+// error and, with --json, the answer {"ok": false, "error": ...} on standard output. Returns the
+// exit status.
+int report_unusable(const std::string& command, const DatabaseUnusable& e, bool json);
+
 // Opens the host's database and makes sure a quote can be written to it now: on a SQLite file
 // the write lock is taken and given back at once (waiting for it at most the busy timeout); on
 // a server a table of quotes is read. Throws DatabaseUnusable otherwise.
