@@ -12,12 +12,11 @@ namespace quorlane::db {
 extern const char* const kChangeCounterTable;
 
 // The statements that install the counters of `tables` (which must exist), where missing; run
-// again they change nothing. None for an engine without them (SQLite needs none; SQL Server has
-// none yet).
+// again they change nothing. None for an engine without them (SQLite needs none).
 std::vector<std::string> change_counter_statements(Engine engine,
                                                    const std::vector<std::string>& tables);
 
-// The query that reads the counters: one row per table that has one (its name in lower case,
+// The query that reads the counters: one row per table that has one (its name, in any case,
 // its count). None for an engine without them.
 const char* change_counter_query(Engine engine);
 

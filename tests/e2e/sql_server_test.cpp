@@ -183,7 +183,14 @@ TEST_F(SqlServerPath, TheDriverRefusesLosesAndMatchesAsSqlServerDoes) {
        "[42S22] [Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Invalid column name 'x'."},
       {"UPDATE Folio SET Fo_Ultimo = 1 OUTPUT inserted.Fo_Ultimo",
        server + "The target table 'Folio' of the DML statement cannot have any enabled triggers "
-                "if the statement contains an OUTPUT clause without INTO clause."}};
+                "if the statement contains an OUTPUT clause without INTO clause."},
+      // A catalogue table has the trigger of its change counter.
+      {"UPDATE Moneda SET Mn_Descripcion = N'x' OUTPUT inserted.Mn_Cve_Moneda",
+       server + "The target table 'Moneda' of the DML statement cannot have any enabled triggers "
+                "if the statement contains an OUTPUT clause without INTO clause."},
+      {"IF OBJECT_ID(N'Moneda_T', N'TR') IS NULL CREATE TRIGGER Moneda_T ON Moneda AFTER INSERT "
+       "AS SET NOCOUNT ON",
+       server + "'CREATE TRIGGER' must be the first statement in a query batch."}};
   for (const auto& [sql, failure] : refused)
     EXPECT_EQ(failure_of([&] { db->Execute(sql); }), failure) << sql;
   // Text written without N keeps what code page 1252 holds, unless the collation is a _UTF8 one.

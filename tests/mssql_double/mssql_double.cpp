@@ -5,7 +5,8 @@
 //     size, value) to a log file;
 //   - in strict mode it refuses, with SQL Server's own messages, the forms SQL Server's parser
 //     refuses (LIMIT, RETURNING, ON CONFLICT, ||, a double-quoted string, OUTPUT without INTO on
-//     a table with a trigger, a long text parameter compared with =);
+//     a table with a trigger, a long text parameter compared with =, CREATE TRIGGER after another
+//     statement of its batch);
 //   - a text literal without N, and text bound as narrow characters, keep only what code page
 //     1252 holds, as on a database whose collation is not a _UTF8 one;
 //   - text compares as SQL_Latin1_General_CP1_CI_AS does: case-insensitive, trailing blanks
@@ -18,9 +19,11 @@
 //   Database=<sqlite file>;Strict=1;CodePage=1252;Collation=<name>;Language=dmy;Triggers=T1,T2;
 //   Log=<file>
 // Every Transact-SQL form the component uses is translated to SQLite here (TOP, N'', table
-// variables, OUTPUT, IF ..., IDENTITY, NVARCHAR and DATETIME2, GETDATE, CONVERT, OBJECT_ID,
-// sys.indexes, INFORMATION_SCHEMA.TABLES); ISNULL and DELETE t WHERE by the component's own
-// dialect layer.
+// variables, OUTPUT, IF ..., IDENTITY, NVARCHAR and DATETIME2, GETDATE, CONVERT, CONCAT,
+// OBJECT_ID, sys.indexes, sys.triggers, INFORMATION_SCHEMA.TABLES, CREATE [OR ALTER] TRIGGER and
+// DROP TRIGGER); ISNULL and DELETE t WHERE by the component's own dialect layer. A trigger is
+// made of SQLite triggers, one per event, named <trigger>$<event>; they fire once a row rather
+// than once a statement, which a trigger that counts changes does not mind.
 #include <fcntl.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -518,6 +521,12 @@ struct Translator {
         out += style_120 ? "strftime('%Y-%m-%d %H:%M:%S', " + value + ")"
                          : "CAST(" + value + " AS TEXT)";
         i = closing(next);
+      } else if (word(k, "CONCAT") && call) {
+        std::string joined;
+        for (auto [from, to] : arguments(next))
+          joined += (joined.empty() ? "" : " || ") + ("ifnull(" + range(from, to) + ", '')");
+        out += "(" + joined + ")";
+        i = closing(next);
       } else if (word(k, "DATABASEPROPERTYEX") && call) {
         out += quote(dbc.settings.collation);
         i = closing(next);
@@ -533,6 +542,13 @@ struct Translator {
       } else if (word(k, "sys") && i + 2 < to && t[i + 1].text == "." &&
                  word(t[i + 2], "indexes")) {
         out += "(SELECT name, tbl_name AS object_id FROM sqlite_master WHERE type = 'index')";
+        i += 2;
+      } else if (word(k, "sys") && i + 2 < to && t[i + 1].text == "." &&
+                 word(t[i + 2], "triggers")) {
+        out +=
+            "(SELECT DISTINCT substr(name, 1, instr(name, '$') - 1) AS name, tbl_name AS "
+            "parent_id, 0 AS is_disabled FROM sqlite_master WHERE type = 'trigger' AND "
+            "instr(name, '$') > 0)";
         i += 2;
       } else if (word(k, "INFORMATION_SCHEMA") && i + 2 < to && word(t[i + 2], "TABLES")) {
         out +=
@@ -681,6 +697,105 @@ void check_primary_key(Dbc& dbc, const std::vector<Token>& t) {
                  "fail.");
 }
 
+const char* const kServer = "[Microsoft][ODBC Driver 18 for SQL Server][SQL Server]";
+
+// Whether the SQLite triggers of some trigger made here are on the table.
+bool has_trigger(Dbc& dbc, const std::string& table) {
+  Result r = run_sqlite(dbc,
+                        "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND instr(name, '$') > "
+                        "0 AND tbl_name = ?1 COLLATE NOCASE",
+                        {Value{SQLITE_TEXT, 0, 0, table}}, false);
+  return !r.rows.empty();
+}
+
+bool has_object(Dbc& dbc, const std::string& name) {
+  Result r = run_sqlite(dbc, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE",
+                        {Value{SQLITE_TEXT, 0, 0, name}}, false);
+  return !r.rows.empty();
+}
+
+// CREATE [OR ALTER] TRIGGER name ON table AFTER events AS body, and DROP TRIGGER name, each a
+// batch of its own. False for any other batch.
+bool run_trigger_batch(Dbc& dbc, const std::vector<Token>& tokens) {
+  std::vector<size_t> w;  // the tokens that are not blank
+  for (size_t i = 0; i < tokens.size(); ++i)
+    if (tokens[i].kind != Kind::Blank) w.push_back(i);
+  auto is = [&](size_t n, const char* word) {
+    return n < w.size() && Translator::word(tokens[w[n]], word);
+  };
+  auto text = [&](size_t n) { return n < w.size() ? tokens[w[n]].text : std::string(); };
+  auto exec = [&](const std::string& sql) {
+    if (sqlite3_exec(dbc.db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+      throw sqlite_error(dbc.db);
+  };
+  static const char* kEvents[] = {"insert", "update", "delete"};
+  if (is(0, "DROP") && is(1, "TRIGGER")) {
+    const std::string name = text(2);
+    if (!has_object(dbc, name + "$insert") && !has_object(dbc, name + "$update") &&
+        !has_object(dbc, name + "$delete"))
+      throw SqlError{"42000", 3701,
+                     kServer + ("Cannot drop the trigger '" + name +
+                                "', because it does not exist or you do not have permission.")};
+    for (const char* event : kEvents) exec("DROP TRIGGER IF EXISTS \"" + name + "$" + event + "\"");
+    return true;
+  }
+  const bool alter = is(0, "CREATE") && is(1, "OR") && is(2, "ALTER");
+  for (size_t n = 1; n < w.size(); ++n)
+    if (dbc.settings.strict && is(n, "TRIGGER") && (is(n - 1, "CREATE") || is(n - 1, "ALTER")) &&
+        !(n == 1 && is(0, "CREATE")) && !(n == 3 && alter))
+      throw SqlError{"42000", 111,
+                     kServer + std::string("'CREATE TRIGGER' must be the first statement in a "
+                                           "query batch.")};
+  if (!is(0, "CREATE")) return false;
+  size_t n = alter ? 3 : 1;
+  if (!is(n, "TRIGGER")) return false;
+  const std::string name = text(n + 1), table = text(n + 3);
+  if (!is(n + 2, "ON") || !(is(n + 4, "AFTER") || is(n + 4, "FOR")))
+    throw syntax_error(text(n + 2));
+  std::vector<std::string> events;
+  for (n += 5; n < w.size() && !is(n, "AS"); ++n)
+    if (tokens[w[n]].text != ",") events.push_back(text(n));
+  if (n >= w.size()) throw syntax_error(text(n - 1));
+  // The body, its statements translated; SET NOCOUNT ON concerns no SQLite trigger.
+  std::vector<std::vector<Token>> body(1);
+  int depth = 0;
+  for (size_t i = w[n] + 1; i < tokens.size(); ++i) {
+    depth += tokens[i].text == "(" ? 1 : tokens[i].text == ")" ? -1 : 0;
+    if (depth == 0 && tokens[i].text == ";")
+      body.emplace_back();
+    else
+      body.back().push_back(tokens[i]);
+  }
+  std::string steps;
+  int next_param = 0;
+  for (const std::vector<Token>& statement : body) {
+    Translator tr{dbc, statement, &next_param};
+    size_t first = tr.skip_blank(0);
+    if (first >= statement.size() || Translator::word(statement[first], "SET")) continue;
+    steps += quorlane::db::adapt_statement(quorlane::db::Engine::SQLite,
+                                           tr.range(first, statement.size())) +
+             "; ";
+  }
+  if (!alter && (has_object(dbc, name + "$insert") || has_object(dbc, name + "$update") ||
+                 has_object(dbc, name + "$delete")))
+    throw SqlError{"42S01", 2714,
+                   kServer + ("There is already an object named '" + name + "' in the database.")};
+  exec("BEGIN IMMEDIATE");
+  try {
+    for (const char* event : kEvents) exec("DROP TRIGGER IF EXISTS \"" + name + "$" + event + "\"");
+    for (std::string event : events) {
+      for (char& c : event) c = static_cast<char>(tolower(c));
+      exec("CREATE TRIGGER \"" + name + "$" + event + "\" AFTER " + event + " ON \"" + table +
+           "\" BEGIN " + steps + "END");
+    }
+    exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(dbc.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  return true;
+}
+
 // One statement of a batch (no ';' at its level). Adds its results.
 void run_statement(Dbc& dbc, std::vector<Token> tokens, const std::vector<Value>& params,
                    int& next_param, bool& nocount, std::vector<Result>& results) {
@@ -749,7 +864,8 @@ void run_statement(Dbc& dbc, std::vector<Token> tokens, const std::vector<Value>
     bool into = at(end, "INTO");
     std::string lower = target_table;
     for (char& c : lower) c = static_cast<char>(tolower(c));
-    if (!into && dbc.settings.strict && dbc.settings.triggers.count(lower))
+    if (!into && dbc.settings.strict &&
+        (dbc.settings.triggers.count(lower) || has_trigger(dbc, lower)))
       throw SqlError{
           "42000", 334,
           "[Microsoft][ODBC Driver 18 for SQL Server][SQL Server]The target table '" +
@@ -848,6 +964,7 @@ std::vector<Result> execute(Stmt& st) {
             "nvarchar are incompatible in the equal to operator."};
     }
   }
+  if (run_trigger_batch(dbc, tokens)) return {};
   std::vector<std::vector<Token>> statements(1);
   int depth = 0;
   for (Token& k : tokens) {
