@@ -112,12 +112,7 @@ TEST_P(DatabaseContract, QueryColumnsAreNamedAsDeclaredOrAsTheirAliasIsWritten) 
             (Names{"Mn_Cve_Moneda", "Mn_Descripcion", "Es_Cve_Estado"}));
   EXPECT_EQ(columns_of(database->Execute("SELECT mn_cve_moneda, MN_DESCRIPCION FROM moneda")),
             (Names{"Mn_Cve_Moneda", "Mn_Descripcion"}));
-  std::shared_ptr<Recordset> rs = database->Execute(
-      "SELECT COUNT(*) AS n, COUNT(*) AS Total, MAX(Mn_Cve_Moneda) AS MN_CVE_MONEDA, "
-      "'Es_Cve_Estado' AS \"Es\", 1 AS \"uno\" FROM Moneda");
-  EXPECT_EQ(columns_of(rs), (Names{"n", "Total", "MN_CVE_MONEDA", "Es", "uno"}));
-  EXPECT_EQ(rs->GetFields().Item("total").Value().to_double(), 1);
-  EXPECT_EQ(rs->GetFields().Item("Es").Value(), Variant("Es_Cve_Estado"));
+  // (Aliases, quoted or not, in any case: the column-name unit test.)
   // Every table of the schema answers SELECT * with the names SQLite gives.
   test::TestDatabase sqlite(test::TestEngine::SQLite);
   std::shared_ptr<Database> reference = sqlite.connect();
