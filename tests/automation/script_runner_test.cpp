@@ -32,11 +32,6 @@ class FakeScriptHost final : public ScriptHost {
   int changes = 0;
 };
 
-const char* const kStartUpCalls =
-    R"({"service":"cSistema","operation":"Servidor_Actual","args":[],"result":""},)"
-    R"({"service":"cSistema","operation":"Obtener_Parametro","args":["COT_TIPO_CALCULO_IMPORTES",0,"N","1"],"result":"1"},)"
-    R"({"service":"cSistema","operation":"Obtener_Parametro","args":["GEN_COMENTARIO_PROMOCION",0,"T","*PROMOCION*"],"result":"*PROMOCION*"})";
-
 class ScriptRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override { runner = std::make_unique<ScriptRunner>(script_host); }
@@ -107,9 +102,6 @@ TEST_F(ScriptRunnerTest, FailAndAnswerTakeEffectAtTheNthCall) {
 TEST_F(ScriptRunnerTest, WildcardFailureHitsTheNthCallOfAnyOperation) {
   EXPECT_EQ(ask(R"({"op":"fail","service":"*","operation":"*","nth":3,"description":"Caída"})"),
             kOk);
-  EXPECT_EQ(ask(R"({"op":"answer","service":"*","operation":"Servidor_Actual","value":"S"})"),
-            request_error("unknown service \"*\" (cSistema, cDatos, cInventario, cImpuestos, "
-                          "cPromociones, Connection)"));
   EXPECT_EQ(ask(R"({"op":"create","class":"Cotizacion","name":"q"})"), failure("Caída"));
   Json calls = ask_json(R"({"op":"calls"})")["calls"];
   ASSERT_EQ(calls.size(), 3u);
@@ -117,52 +109,17 @@ TEST_F(ScriptRunnerTest, WildcardFailureHitsTheNthCallOfAnyOperation) {
   EXPECT_EQ(calls[2]["error"], "Caída");
 }
 
-TEST_F(ScriptRunnerTest, MalformedRequestsGetRequestErrorsAndTheScriptGoesOn) {
-  const char* const kDateForm =
-      " must be a date: \"YYYY-MM-DD\", \"YYYY-MM-DDTHH:MM:SS\" or a serial day number";
-  const std::pair<std::string, std::string> exchanges[] = {
-      {"not json", request_error("not JSON: parse error at line 1, column 2: syntax error while "
-                                 "parsing value - invalid literal; last read: 'no'")},
-      {"[1,2]", request_error("a request must be a JSON object")},
-      {R"({"target":"q"})", request_error("a request needs \"op\"")},
-      {R"({"op":"create","class":"Cotizacion"})", request_error("a create request needs \"name\"")},
-      {R"({"op":"create","class":"Cotizacion","name":"q","nombre":"x"})",
-       request_error("unknown key \"nombre\" in a create request")},
-      {"{\"op\":\"create\",\"class\":\"Cotizacion\",\"name\":\"q\"}\r", kOk},
-      {R"({"op":"fail","service":"cDatos","operation":"Obtener_Fecha","description":"d"})",
-       request_error("unknown operation \"Obtener_Fecha\" of cDatos")},
-      {R"({"op":"fail","service":"cDatos","operation":"Fecha_Servidor","nth":0,"description":"d"})",
-       request_error("\"nth\" must be a whole number from 1 up")},
-      {R"({"op":"answer","service":"cSistema","operation":"Conexion","value":null})",
-       request_error("cSistema.Conexion gives an object and cannot be answered")},
-      {R"({"op":"answer","service":"cDatos","operation":"Fecha_Servidor","value":"ayer"})",
-       request_error(std::string("the answer of cDatos.Fecha_Servidor") + kDateForm)},
-      {R"({"op":"answer","service":"cDatos","operation":"Factor_Conversion"})",
-       request_error("an answer request needs \"value\"")},
-      {R"({"op":"host","clock":"pronto"})", request_error(std::string("\"clock\"") + kDateForm)},
-      {R"({"op":"host","servidor":"S1"})",
-       request_error("unknown key \"servidor\" in a host request")},
-      {R"({"op":"calls","since":0})", request_error("unknown key \"since\" in a calls request")},
-      {R"({"op":"sql"})", request_error("a sql request needs \"text\"")},
-      {R"({"op":"release","name":"q"})", kOk}};
-  // Blank lines get no answer.
-  std::string script = "\n   \r\n";
-  std::vector<std::string> expected;
-  for (const auto& [request, answer] : exchanges) {
-    script += request + "\n";
-    expected.push_back(answer);
-  }
-  std::istringstream in(script);
+// (The request errors a client sees are in the scripts of tests/scripts; what a script file
+// cannot hold is here: blank lines, carriage returns and text that is no JSON.)
+TEST_F(ScriptRunnerTest, BlankLinesGetNoAnswerAndBrokenLinesAnErrorAndTheScriptGoesOn) {
+  std::istringstream in(
+      "\n   \r\nnot json\n{\"op\":\"create\",\"class\":\"Cotizacion\",\"name\":\"q\"}\r\n");
   std::ostringstream out;
   runner->run(in, out);
-  std::vector<std::string> answers;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) answers.push_back(line);
-  EXPECT_EQ(answers, expected);
-  // Nothing but the one creation reached the host, and the bad host requests changed nothing.
+  EXPECT_EQ(out.str(), request_error("not JSON: parse error at line 1, column 2: syntax error "
+                                     "while parsing value - invalid literal; last read: 'no'") +
+                           "\n" + kOk + "\n");
   EXPECT_EQ(script_host->changes, 0);
-  EXPECT_EQ(ask(R"({"op":"calls"})"),
-            std::string(R"({"ok":true,"calls":[)") + kStartUpCalls + "]}");
 }
 
 TEST_F(ScriptRunnerTest, HostRequestChangesOnlyWhatItNamesAndRefusesWrongValues) {
@@ -170,8 +127,6 @@ TEST_F(ScriptRunnerTest, HostRequestChangesOnlyWhatItNamesAndRefusesWrongValues)
                 R"("clock":"2027-03-01T09:00:00"})"),
             kOk);
   EXPECT_EQ(ask(R"({"op":"host","clock":null})"), kOk);
-  EXPECT_EQ(ask(R"({"op":"host","remote":"sí"})"),
-            request_error("\"remote\" must be true or false"));
   EXPECT_EQ(script_host->changes, 2);
   EXPECT_EQ(ask(R"({"op":"create","class":"Cotizacion","name":"q"})"), kOk);
   Json calls = ask_json(R"({"op":"calls"})")["calls"];
@@ -182,61 +137,6 @@ TEST_F(ScriptRunnerTest, HostRequestChangesOnlyWhatItNamesAndRefusesWrongValues)
   EXPECT_EQ(ask(R"({"op":"call","target":"q","member":"Nuevo"})"), kOk);
   EXPECT_EQ(ask_json(R"({"op":"get","target":"q","member":"Encabezado"})")["value"]["Ct_Fecha"],
             "2026-12-05T10:30:00");
-}
-
-TEST_F(ScriptRunnerTest, MembersByAnyCaseAndObjectsNamedOnceAndKeptByTheQuote) {
-  EXPECT_EQ(ask(R"({"op":"create","class":"Cotizacion","name":"q"})"), kOk);
-  ask(R"({"op":"calls"})");
-  EXPECT_EQ(ask(R"({"op":"let","target":"q","member":"folio2","value":"F2"})"), kOk);
-  EXPECT_EQ(ask(R"({"op":"get","target":"q","member":"FOLIO2"})"), R"({"ok":true,"value":"F2"})");
-
-  // The quote's own header object, named by the script, keeps its name; a change through it
-  // changes the quote.
-  EXPECT_EQ(ask(R"({"op":"get","target":"q","member":"Encabezado2","name":"h"})"),
-            R"({"ok":true,"value":{"object":"h"}})");
-  EXPECT_EQ(ask(R"({"op":"get","target":"q","member":"Encabezado2"})"),
-            R"({"ok":true,"value":{"object":"h"}})");
-  EXPECT_EQ(ask(R"({"op":"let","target":"h","member":"Ct_Folio","value":"F3"})"), kOk);
-  EXPECT_EQ(ask(R"({"op":"get","target":"q","member":"Folio2"})"), R"({"ok":true,"value":"F3"})");
-
-  // Released, the name is gone; the quote still holds its object, which gets a new name.
-  EXPECT_EQ(ask(R"({"op":"release","name":"h"})"), kOk);
-  EXPECT_EQ(ask(R"({"op":"get","target":"h","member":"Ct_Folio"})"),
-            request_error("no object named \"h\""));
-  EXPECT_EQ(ask(R"({"op":"get","target":"q","member":"Encabezado2"})"),
-            R"({"ok":true,"value":{"object":"object1"}})");
-  EXPECT_EQ(ask(R"({"op":"get","target":"object1","member":"Ct_Folio"})"),
-            R"({"ok":true,"value":"F3"})");
-  EXPECT_EQ(ask(R"({"op":"calls"})"), R"({"ok":true,"calls":[]})");
-}
-
-TEST_F(ScriptRunnerTest, WrongMembersKindsAndCountsAreRequestErrorsAndCallNothing) {
-  EXPECT_EQ(ask(R"({"op":"create","class":"Cotizacion","name":"q"})"), kOk);
-  EXPECT_EQ(ask(R"({"op":"create","class":"cCtEncabezado","name":"h"})"), kOk);
-  ask(R"({"op":"calls"})");
-  const std::pair<const char*, const char*> refused[] = {
-      {R"({"op":"let","target":"h","member":"Sc_Cve_Almacen","value":"A1"})",
-       "unknown member \"Sc_Cve_Almacen\" of cCtEncabezado"},
-      {R"({"op":"let","target":"q","member":"Agregar_Promociones","value":-1})",
-       "the value of Agregar_Promociones must be true or false"},
-      {R"({"op":"let","target":"h","member":"Ct_Fecha","value":"5/12/2026"})",
-       "the value of Ct_Fecha must be a date: \"YYYY-MM-DD\", \"YYYY-MM-DDTHH:MM:SS\" or a "
-       "serial day number"},
-      {R"({"op":"let","target":"q","member":"Encabezado2","value":{}})",
-       "Encabezado2 takes an object: use a set request"},
-      {R"({"op":"set","target":"q","member":"Folio","object":"h"})",
-       "Folio takes a value: use a let request"},
-      {R"({"op":"set","target":"q","member":"Encabezado2","object":"nadie"})",
-       "no object named \"nadie\""},
-      {R"({"op":"let","target":"q","member":"Error","value":"x"})",
-       "Error of Cotizacion cannot be assigned"},
-      {R"({"op":"call","target":"q","member":"Eliminar_Cotizacion","args":[]})",
-       "Eliminar_Cotizacion takes 1 argument(s), not 0"},
-      {R"({"op":"call","target":"q","member":"Eliminar_Cotizacion","args":[12]})",
-       "argument 1 of Eliminar_Cotizacion must be a string"},
-      {R"({"op":"call","target":"q","member":"Nuevo","args":"x"})", "\"args\" must be an array"}};
-  for (const auto& [request, error] : refused) EXPECT_EQ(ask(request), request_error(error));
-  EXPECT_EQ(ask(R"({"op":"calls"})"), R"({"ok":true,"calls":[]})");
 }
 
 }  // namespace

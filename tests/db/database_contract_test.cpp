@@ -67,23 +67,6 @@ TEST_P(DatabaseContract, QueryRowsGiveNullNumbersDatesAndTextByColumnNameInAnyCa
   EXPECT_EQ(database->changes(), 0);
 }
 
-// (The component's own Transact-SQL, adapted, runs in the statement forms test and the scripts.)
-TEST_P(DatabaseContract, LiteralsStayAsWrittenWhereTransactSqlIsAdapted) {
-  database->Execute(
-      "INSERT INTO Linea (Folio, Importe, Nota) VALUES ('A1', 10, 'ISNULL(a, b)'), ('A1', 2.5, "
-      "'DELETE Linea WHERE x'), ('B1', 4, 'C:\\ruta\\n''s')");
-  // Backslashes are plain characters and a doubled apostrophe is one apostrophe.
-  EXPECT_EQ(database->run("SELECT Nota FROM Linea WHERE Folio = 'B1'").first(),
-            Variant("C:\\ruta\\n's"));
-  EXPECT_EQ(database->Execute("SELECT ISNULL(Nota, 'x') AS Nota FROM Linea WHERE Importe = 10")
-                ->GetFields()
-                .Item("Nota")
-                .Value(),
-            Variant("ISNULL(a, b)"));
-  database->Execute("DELETE Linea WHERE Folio = 'A1'");
-  EXPECT_EQ(database->run("SELECT Folio FROM Linea").values, (Table{{Variant("B1")}}));
-}
-
 TEST_P(DatabaseContract, HostQueriesBindParametersAndRunAgain) {
   const std::string insert =
       "INSERT INTO Linea (Folio, Importe, Nota, Momento) VALUES (?, ?, ?, ?)";
@@ -104,6 +87,11 @@ TEST_P(DatabaseContract, HostQueriesBindParametersAndRunAgain) {
       database->run("SELECT Importe FROM Linea WHERE Folio = ?", {Variant("O'Brien \\ ñ")}).values,
       (Table{{Variant(1.5)}}));
   EXPECT_TRUE(database->run("SELECT 1 FROM Linea WHERE Folio = ?", {Variant("A4")}).empty());
+  // In a literal, a backslash is a plain character (ISNULL( and DELETE in literals: the hostile
+  // text sweep).
+  database->Execute("INSERT INTO Linea (Folio) VALUES ('C:\\ruta\\n''s')");
+  EXPECT_FALSE(
+      database->run("SELECT 1 FROM Linea WHERE Folio = ?", {Variant("C:\\ruta\\n's")}).empty());
   for (const char* table : {"linea", "LINEA", "Cotizacion"})
     EXPECT_TRUE(database->has_table(table)) << table;
   EXPECT_FALSE(database->has_table("Nada"));
@@ -124,12 +112,7 @@ TEST_P(DatabaseContract, QueryColumnsAreNamedAsDeclaredOrAsTheirAliasIsWritten) 
             (Names{"Mn_Cve_Moneda", "Mn_Descripcion", "Es_Cve_Estado"}));
   EXPECT_EQ(columns_of(database->Execute("SELECT mn_cve_moneda, MN_DESCRIPCION FROM moneda")),
             (Names{"Mn_Cve_Moneda", "Mn_Descripcion"}));
-  std::shared_ptr<Recordset> rs = database->Execute(
-      "SELECT COUNT(*) AS n, COUNT(*) AS Total, MAX(Mn_Cve_Moneda) AS MN_CVE_MONEDA, "
-      "'Es_Cve_Estado' AS \"Es\", 1 AS \"uno\" FROM Moneda");
-  EXPECT_EQ(columns_of(rs), (Names{"n", "Total", "MN_CVE_MONEDA", "Es", "uno"}));
-  EXPECT_EQ(rs->GetFields().Item("total").Value().to_double(), 1);
-  EXPECT_EQ(rs->GetFields().Item("Es").Value(), Variant("Es_Cve_Estado"));
+  // (Aliases, quoted or not, in any case: the column-name unit test.)
   // Every table of the schema answers SELECT * with the names SQLite gives.
   test::TestDatabase sqlite(test::TestEngine::SQLite);
   std::shared_ptr<Database> reference = sqlite.connect();

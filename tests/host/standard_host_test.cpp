@@ -210,27 +210,6 @@ TEST_P(StandardHostTest, ConversionsTakeTheProductRowThenTheGeneralThenReverseRo
               "No existe conversión de la unidad: A, a la unidad: b, para el producto: ");
 }
 
-// A server whose comparisons ignore letter case or trailing blanks (SQL Server's default
-// collations; here SQLite columns declared so) finds 'caj' or 'CAJ ' for CAJ: the row is read as
-// the server matched it, the forward row, not as its reverse.
-TEST_P(StandardHostTest, ConversionsReadTheRowAsTheServerMatchedIt) {
-  if (!sqlite()) GTEST_SKIP() << "SQLite columns declared with their own collation";
-  for (const char* collation : {"NOCASE", "RTRIM"}) {
-    sql("DROP TABLE Unidad_Conversion");
-    sql(std::string("CREATE TABLE Unidad_Conversion (Pr_Cve_Producto TEXT COLLATE ") + collation +
-        ", Un_Cve_Unidad_Origen TEXT COLLATE " + collation +
-        ", Un_Cve_Unidad_Destino TEXT COLLATE " + collation + ", Uc_Factor DOUBLE PRECISION)");
-    sql(std::string("INSERT INTO Unidad_Conversion VALUES ") +
-        (collation == std::string("NOCASE")
-             ? "('p5', 'caj', 'pza', 12), ('', 'doc', 'pza', 6)"
-             : "('P5 ', 'CAJ ', 'PZA', 12), ('', 'DOC ', 'PZA', 6)"));
-    EXPECT_DOUBLE_EQ(datos->Factor_Conversion("P5", "CAJ", "PZA"), 12) << collation;
-    EXPECT_DOUBLE_EQ(datos->Factor_Conversion("P5", "PZA", "CAJ"), 1.0 / 12) << collation;
-    EXPECT_DOUBLE_EQ(datos->Factor_Conversion("P1", "DOC", "PZA"), 6) << collation;
-    EXPECT_DOUBLE_EQ(datos->Factor_Conversion("P1", "PZA", "DOC"), 1.0 / 6) << collation;
-  }
-}
-
 TEST_P(StandardHostTest, UnitFractionsAndSizeAndColourRelations) {
   EXPECT_TRUE(datos->Unidad_Permite_Fracciones("M"));
   EXPECT_TRUE(datos->Unidad_Permite_Fracciones("KG"));
