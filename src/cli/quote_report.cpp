@@ -1,6 +1,5 @@
 #include "cli/quote_report.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <tuple>
@@ -8,61 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "cli/text_table.h"
+
 namespace quorlane::cli {
 
 namespace {
 
 using automation::Json;
-
-// ---------------------------------------------------------------- a text table
-
-enum class Align { Left, Right };
-
-// Columns padded to their widest cell (counted in characters, not bytes), two blanks apart;
-// the last column is not padded.
-class TextTable {
- public:
-  explicit TextTable(std::vector<std::pair<std::string, Align>> columns)
-      : columns_(std::move(columns)) {}
-  void add(std::vector<std::string> row) {
-    row.resize(columns_.size());
-    rows_.push_back(std::move(row));
-  }
-  void print(std::ostream& out, const std::string& indent) const {
-    std::vector<size_t> widths;
-    for (const auto& c : columns_) widths.push_back(width(c.first));
-    for (const auto& row : rows_)
-      for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], width(row[i]));
-    std::vector<std::string> heads;
-    for (const auto& c : columns_) heads.push_back(c.first);
-    print_row(out, indent, heads, widths);
-    for (const auto& row : rows_) print_row(out, indent, row, widths);
-  }
-
- private:
-  static size_t width(const std::string& s) {
-    size_t n = 0;
-    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-    return n;
-  }
-  void print_row(std::ostream& out, const std::string& indent, const std::vector<std::string>& row,
-                 const std::vector<size_t>& widths) const {
-    std::string line = indent;
-    for (size_t i = 0; i < row.size(); ++i) {
-      std::string pad(widths[i] - width(row[i]), ' ');
-      bool last = i + 1 == row.size();
-      if (columns_[i].second == Align::Right)
-        line += pad + row[i];
-      else
-        line += last ? row[i] : row[i] + pad;
-      if (!last) line += "  ";
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out << line << '\n';
-  }
-  std::vector<std::pair<std::string, Align>> columns_;
-  std::vector<std::vector<std::string>> rows_;
-};
 
 // ---------------------------------------------------------------- values
 

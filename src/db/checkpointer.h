@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+struct sqlite3;
+
 namespace quorlane::db {
 
 // Blocks until every checkpoint asked for so far has run.
@@ -21,5 +23,17 @@ bool checkpointer_running();
 
 // Checkpoints the thread has run since the process started.
 uint64_t checkpoints_completed();
+
+// For the connections to the files (sqlite_database.cpp).
+struct SharedFile;
+
+// SQLite's WAL hook, set on every connection to a file with its shared_ptr<SharedFile>: after a
+// commit that left the WAL at 1,000 pages or more, asks the thread for a checkpoint of the file
+// (the committing thread checkpoints itself when the process is ending).
+int checkpoint_after_commit(void* shared, sqlite3* db, const char* schema, int frames);
+
+// Called before the last connection of the process to the file closes: the thread lets go of
+// the file, so that the closing connection writes the WAL back and removes it.
+void release_checkpoints(SharedFile& file);
 
 }  // namespace quorlane::db

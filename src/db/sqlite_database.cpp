@@ -1,22 +1,21 @@
 // The embedded backend: one SQLite connection, used by one thread at a time.
-#include <pthread.h>
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 
 #include "db/checkpointer.h"
 #include "db/database.h"
+#include "db/sqlite_answers.h"
+#include "db/sqlite_file.h"
 
 namespace quorlane::db {
 
@@ -73,16 +72,6 @@ ColumnKind column_kind(sqlite3_stmt* stmt, int i) {
   return ColumnKind::Other;
 }
 
-// The busy handlers' waits: 10 µs doubling up to 1.28 ms (2.55 ms in all), then `long_waits`
-// waits of 2 ms each; 0 (give up) after them.
-int back_off(int count, int long_waits) {
-  constexpr int kDoublings = 8;
-  if (count >= kDoublings + long_waits) return 0;
-  std::this_thread::sleep_for(count < kDoublings ? std::chrono::microseconds(10 << count)
-                                                 : std::chrono::microseconds(2000));
-  return 1;
-}
-
 // A connection's waits for the locks of other connections, and how they end.
 struct LockWait {
   SqliteOptions options;
@@ -122,278 +111,6 @@ bool only_blanks(const char* text) {
   return true;
 }
 
-// ---------------------------------------------------------------- catalogue answers
-
-// How long an answer to a catalogue query may be given from memory without asking whether a
-// connection of another process has committed anything since.
-constexpr auto kOutsideWritesCheck = std::chrono::milliseconds(10);
-constexpr size_t kAnswerLimit = 4096;
-
-// What the connections of this process to one database file share, so that an answer one of
-// them remembers is forgotten as soon as any of them writes a table it was read from.
-struct SharedFile {
-  std::mutex mutex;
-  std::vector<std::string> catalogue_tables;  // tables remembered answers were read from
-  std::atomic<uint64_t> writes{0};            // commits that wrote one of them
-
-  std::string path;  // empty for a database in memory, which has no WAL
-  // The checkpointer's own connection to the file, opened and used by its thread alone; closed
-  // with the last connection of the process to the file.
-  sqlite3* checkpoint_db = nullptr;
-  std::atomic<bool> checkpoint_asked{false};  // a checkpoint is waiting for the checkpointer
-  std::atomic<int> connections{0};            // open SqliteDatabase connections to the file
-
-  SharedFile() = default;
-  SharedFile(const SharedFile&) = delete;
-  SharedFile& operator=(const SharedFile&) = delete;
-  ~SharedFile() { sqlite3_close_v2(checkpoint_db); }
-};
-
-std::shared_ptr<SharedFile> shared_file(sqlite3* db) {
-  const char* name = sqlite3_db_filename(db, "main");
-  if (name == nullptr || *name == '\0') return std::make_shared<SharedFile>();  // in memory
-  static std::mutex registry_mutex;
-  static std::map<std::string, std::weak_ptr<SharedFile>> registry;
-  std::lock_guard<std::mutex> lock(registry_mutex);
-  std::erase_if(registry, [](const auto& entry) { return entry.second.expired(); });
-  std::weak_ptr<SharedFile>& slot = registry[name];
-  std::shared_ptr<SharedFile> file = slot.lock();
-  if (!file) {
-    file = std::make_shared<SharedFile>();
-    file->path = name;
-    slot = file;
-  }
-  return file;
-}
-
-// ---------------------------------------------------------------- checkpoints
-
-// SQLite's own rule: the WAL is written back into the database file once it holds this many
-// pages. What a power failure can lose under synchronous=NORMAL is bounded by it.
-constexpr int kCheckpointFrames = 1000;
-
-// Waits for a writer's commit or a reader's statement, in waits as short as a writer's (see
-// wait_for_other_writer), and gives up after about 50 ms: the checkpoint is then left for the
-// next request.
-int wait_briefly(void*, int count) { return back_off(count, 24); }
-
-// One thread of the process writes the WAL of every database file back into the file, so that
-// the thread whose commit made the WAL long goes on with its work instead of waiting for the
-// checkpoint's disk flushes. The thread starts on the first request and is stopped and joined when
-// the process ends or the library is unloaded; the object itself is never destroyed, so that a
-// connection closed later still finds it (stopped).
-class Checkpointer {
- public:
-  // A child made by fork() has none of its parent's threads, and its copy of the checkpointer's
-  // lock may have been held at that moment: the child starts with a checkpointer of its own. The
-  // parent's copy is left as it is, never joined nor destroyed.
-  static Checkpointer& instance() {
-    static Checkpointer* current = [] {
-      pthread_atfork(nullptr, nullptr, [] { current = new Checkpointer; });
-      return new Checkpointer;
-    }();
-    return *current;
-  }
-
-  // Queues a checkpoint of the file. False when no thread can take it (the process is ending):
-  // the caller checkpoints itself.
-  bool ask(const std::shared_ptr<SharedFile>& file) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (ending_) return false;
-    if (!thread_.joinable()) {
-      stopping_ = false;
-      thread_ = std::thread([this] { serve(); });
-    }
-    queue_.push_back(file);
-    wake_.notify_all();
-    return true;
-  }
-
-  // Called before the last connection of the process to the file closes: the checkpointer lets
-  // go of the file (its request dropped, its connection closed), so that the closing connection
-  // is the file's last, which writes the WAL back and removes it. A connection of the
-  // checkpointer left open past that point could otherwise remove, when it closed, the WAL of
-  // another database made meanwhile under the same name.
-  void release(SharedFile& file) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return current_ != &file; });
-    std::erase_if(queue_, [&](const std::shared_ptr<SharedFile>& f) { return f.get() == &file; });
-    sqlite3_close_v2(file.checkpoint_db);
-    file.checkpoint_db = nullptr;
-    file.checkpoint_asked = false;
-  }
-
-  void wait_idle() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock,
-               [&] { return (queue_.empty() && current_ == nullptr) || !thread_.joinable(); });
-  }
-
-  // Stops and joins the thread; requests not yet served are dropped (the WAL they concern stays
-  // valid and goes back into its file with the next checkpoint or the file's last close). A
-  // later request starts the thread again, unless the process is ending.
-  void stop(bool ending = false) {
-    std::thread thread;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-      ending_ = ending_ || ending;
-      thread.swap(thread_);
-    }
-    wake_.notify_all();
-    if (thread.joinable()) thread.join();
-    std::vector<std::shared_ptr<SharedFile>> dropped;  // released outside the lock
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      dropped.swap(queue_);
-    }
-    for (const std::shared_ptr<SharedFile>& file : dropped) file->checkpoint_asked = false;
-    done_.notify_all();
-  }
-
-  bool running() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return thread_.joinable();
-  }
-
-  uint64_t completed() const { return completed_.load(); }
-
- private:
-  Checkpointer() = default;
-
-  void serve() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-      if (stopping_) return;
-      std::shared_ptr<SharedFile> file = std::move(queue_.front());
-      queue_.erase(queue_.begin());
-      current_ = file.get();
-      lock.unlock();
-      checkpoint(*file);
-      lock.lock();
-      current_ = nullptr;
-      // Released under the lock: a connection that closes meanwhile waits in release().
-      file.reset();
-      done_.notify_all();
-    }
-  }
-
-  void checkpoint(SharedFile& file) {
-    // Cleared first: a commit that makes the WAL long again while this one runs asks for the
-    // next.
-    file.checkpoint_asked = false;
-    if (file.checkpoint_db == nullptr) {
-      // No CREATE: a file that has gone meanwhile is not made again. A connection finds the
-      // file in WAL mode only once it has read it; until then a checkpoint does nothing.
-      if (sqlite3_open_v2(file.path.c_str(), &file.checkpoint_db,
-                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK ||
-          sqlite3_exec(file.checkpoint_db, "PRAGMA schema_version", nullptr, nullptr, nullptr) !=
-              SQLITE_OK) {
-        sqlite3_close_v2(file.checkpoint_db);
-        file.checkpoint_db = nullptr;
-        return;
-      }
-      sqlite3_wal_autocheckpoint(file.checkpoint_db, 0);
-      sqlite3_busy_handler(file.checkpoint_db, wait_briefly, nullptr);
-    }
-    // First the bulk of the WAL, with its two disk flushes, while writers go on (PASSIVE).
-    // Writers commit meanwhile, so the WAL is never written back whole that way and would only
-    // grow; the few pages they added are then written back with writers held off for that
-    // short while (RESTART), after which the next writer starts the WAL again from its
-    // beginning. A checkpoint that cannot finish (a reader still needs older pages, a writer
-    // holds on) leaves the rest for the next request, exactly as SQLite's own would.
-    int wal_frames = -1;
-    if (sqlite3_wal_checkpoint_v2(file.checkpoint_db, nullptr, SQLITE_CHECKPOINT_PASSIVE,
-                                  &wal_frames, nullptr) != SQLITE_OK ||
-        wal_frames < 0)
-      return;
-    if (sqlite3_wal_checkpoint_v2(file.checkpoint_db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr,
-                                  nullptr) == SQLITE_OK)
-      completed_.fetch_add(1);
-  }
-
-  std::mutex mutex_;
-  std::condition_variable wake_, done_;
-  std::vector<std::shared_ptr<SharedFile>> queue_;
-  const SharedFile* current_ = nullptr;  // being checkpointed
-  bool stopping_ = false;
-  bool ending_ = false;
-  std::thread thread_;
-  std::atomic<uint64_t> completed_{0};
-};
-
-// Stops the checkpointer when the process ends or the library is unloaded.
-struct CheckpointerStop {
-  ~CheckpointerStop() { Checkpointer::instance().stop(true); }
-} g_checkpointer_stop;
-
-// Called by SQLite after every commit of a connection to a file, with the pages the WAL holds.
-int after_commit(void* shared, sqlite3* db, const char* schema, int frames) {
-  if (frames < kCheckpointFrames) return SQLITE_OK;
-  auto& file = *static_cast<std::shared_ptr<SharedFile>*>(shared);
-  if (file->checkpoint_asked.exchange(true)) return SQLITE_OK;  // one is waiting already
-  if (Checkpointer::instance().ask(file)) return SQLITE_OK;
-  file->checkpoint_asked = false;
-  // The process is ending: the committing thread checkpoints, as SQLite itself would.
-  sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-  return SQLITE_OK;
-}
-
-bool contains_table(const std::vector<std::string>& tables, const char* table) {
-  return std::any_of(tables.begin(), tables.end(),
-                     [&](const std::string& t) { return strcasecmp(t.c_str(), table) == 0; });
-}
-
-void add_table(std::vector<std::string>& tables, const char* table) {
-  if (table != nullptr && !contains_table(tables, table)) tables.emplace_back(table);
-}
-
-// The tables a statement reads and writes, as SQLite reports them while preparing it.
-struct Touched {
-  std::vector<std::string> reads, writes;
-  bool schema = false;  // creates, drops or alters a table or view, or attaches a database
-  void clear() {
-    reads.clear();
-    writes.clear();
-    schema = false;
-  }
-};
-
-int note_access(void* touched, int action, const char* a1, const char*, const char*, const char*) {
-  Touched& t = *static_cast<Touched*>(touched);
-  switch (action) {
-    case SQLITE_READ:
-      add_table(t.reads, a1);
-      break;
-    case SQLITE_INSERT:
-    case SQLITE_UPDATE:
-    case SQLITE_DELETE:
-      add_table(t.writes, a1);
-      break;
-    case SQLITE_CREATE_TABLE:
-    case SQLITE_CREATE_TEMP_TABLE:
-    case SQLITE_CREATE_VIEW:
-    case SQLITE_CREATE_TEMP_VIEW:
-    case SQLITE_CREATE_TRIGGER:
-    case SQLITE_CREATE_TEMP_TRIGGER:
-    case SQLITE_DROP_TABLE:
-    case SQLITE_DROP_TEMP_TABLE:
-    case SQLITE_DROP_VIEW:
-    case SQLITE_DROP_TEMP_VIEW:
-    case SQLITE_DROP_TRIGGER:
-    case SQLITE_DROP_TEMP_TRIGGER:
-    case SQLITE_ALTER_TABLE:
-    case SQLITE_ATTACH:
-    case SQLITE_DETACH:
-      t.schema = true;
-      break;
-    default:
-      break;
-  }
-  return SQLITE_OK;
-}
-
 class Statement {
  public:
   Statement() = default;
@@ -410,7 +127,8 @@ class Statement {
 
 class SqliteDatabase final : public Database {
  public:
-  SqliteDatabase(sqlite3* db, SqliteOptions options) : db_(db), shared_(shared_file(db)) {
+  SqliteDatabase(sqlite3* db, SqliteOptions options)
+      : db_(db), shared_(shared_file(db)), answers_(shared_) {
     lock_wait_.options = std::move(options);
     // Writers of other threads and processes are waited for; WAL lets readers go on meanwhile.
     sqlite3_busy_handler(db_, wait_for_other_writer, &lock_wait_);
@@ -419,13 +137,13 @@ class SqliteDatabase final : public Database {
     // that made it long. This replaces SQLite's own checkpoint after a commit.
     if (!shared_->path.empty()) {
       shared_->connections.fetch_add(1);
-      sqlite3_wal_hook(db_, after_commit, &shared_);
+      sqlite3_wal_hook(db_, checkpoint_after_commit, &shared_);
     }
   }
   ~SqliteDatabase() override {
     for (auto& entry : cache_) sqlite3_finalize(entry.second.stmt);
     if (!shared_->path.empty() && shared_->connections.fetch_sub(1) == 1)
-      Checkpointer::instance().release(*shared_);
+      release_checkpoints(*shared_);
     sqlite3_close_v2(db_);
   }
 
@@ -473,27 +191,18 @@ class SqliteDatabase final : public Database {
   // prepares a query, and its rule holds across calls.
   Rows answer_catalogue(const std::string& sql, const std::vector<Variant>& params,
                         std::initializer_list<std::string_view>, uint64_t) override {
-    forget_answers_if_outdated();
-    std::string& key = key_buffer_;
-    key.assign(sql);
-    for (const Variant& p : params)
-      if (!append_answer_key(key, p)) return run(sql, params);
-    if (auto found = answers_.find(key); found != answers_.end()) return found->second;
+    answers_.forget_if_outdated(*this);
+    const std::string* key = answers_.key(sql, params);
+    if (key == nullptr) return run(sql, params);
+    if (const Rows* found = answers_.find(*key)) return *found;
 
     Prepared& query = prepared(sql);
     if (!query.catalogue) {
-      // From now on a write of these tables by any connection of this process makes every
-      // connection forget its answers.
-      std::lock_guard<std::mutex> lock(shared_->mutex);
-      for (const std::string& table : query.touched.reads)
-        add_table(shared_->catalogue_tables, table.c_str());
+      answers_.watch(query.touched.reads);
       query.catalogue = true;
     }
     Rows rows = run(query, params);
-    if (shared_->writes.load() == seen_writes_) {
-      if (answers_.size() >= kAnswerLimit) answers_.clear();
-      answers_.emplace(key, rows);
-    }
+    answers_.remember(*key, rows);
     return rows;
   }
 
@@ -532,45 +241,8 @@ class SqliteDatabase final : public Database {
     return rows;
   }
 
-  // A statement that wrote a table remembered answers were read from makes this connection
-  // forget its answers at once, and every connection of the process once the write is committed.
   void after_statement(const Touched& touched) {
-    if (touched.schema || writes_catalogue(touched.writes)) {
-      answers_.clear();
-      uncommitted_catalogue_write_ = true;
-    }
-    if (uncommitted_catalogue_write_ && sqlite3_get_autocommit(db_) != 0) {
-      uncommitted_catalogue_write_ = false;
-      shared_->writes.fetch_add(1);
-    }
-  }
-
-  bool writes_catalogue(const std::vector<std::string>& writes) {
-    if (writes.empty()) return false;
-    std::lock_guard<std::mutex> lock(shared_->mutex);
-    return std::any_of(writes.begin(), writes.end(), [&](const std::string& table) {
-      return contains_table(shared_->catalogue_tables, table.c_str());
-    });
-  }
-
-  // Forgets the remembered answers when a connection of this process has written a table they
-  // were read from, or when a connection of another process has committed anything since the
-  // last look, taken at most kOutsideWritesCheck ago.
-  void forget_answers_if_outdated() {
-    const uint64_t writes = shared_->writes.load();
-    bool outdated = writes != seen_writes_;
-    const auto now = std::chrono::steady_clock::now();
-    if (!outdated && now - checked_at_ >= kOutsideWritesCheck) {
-      // Counts the commits of other connections seen by this one; its own are not counted.
-      const Variant version = run("PRAGMA data_version", {}).first();
-      outdated = !(version == data_version_);
-      data_version_ = version;
-      checked_at_ = now;
-    }
-    if (outdated) {
-      answers_.clear();
-      seen_writes_ = writes;
-    }
+    answers_.after_statement(touched, sqlite3_get_autocommit(db_) != 0);
   }
 
   // Steps the statement to its end, keeping the rows it gives.
@@ -656,23 +328,35 @@ class SqliteDatabase final : public Database {
   Touched touched_;  // filled by note_access while a statement is prepared
 
   std::shared_ptr<SharedFile> shared_;
-  std::unordered_map<std::string, Rows> answers_;  // by query text and parameters
-  std::string key_buffer_;
-  uint64_t seen_writes_ = 0;
-  bool uncommitted_catalogue_write_ = false;
-  Variant data_version_;
-  std::chrono::steady_clock::time_point checked_at_{};
+  SqliteAnswers answers_;
 };
 
 }  // namespace
 
-void wait_for_checkpoints() { Checkpointer::instance().wait_idle(); }
+std::shared_ptr<SharedFile> shared_file(sqlite3* db) {
+  const char* name = sqlite3_db_filename(db, "main");
+  if (name == nullptr || *name == '\0') return std::make_shared<SharedFile>();  // in memory
+  static std::mutex registry_mutex;
+  static std::map<std::string, std::weak_ptr<SharedFile>> registry;
+  std::lock_guard<std::mutex> lock(registry_mutex);
+  std::erase_if(registry, [](const auto& entry) { return entry.second.expired(); });
+  std::weak_ptr<SharedFile>& slot = registry[name];
+  std::shared_ptr<SharedFile> file = slot.lock();
+  if (!file) {
+    file = std::make_shared<SharedFile>();
+    file->path = name;
+    slot = file;
+  }
+  return file;
+}
 
-void stop_checkpointer() { Checkpointer::instance().stop(); }
-
-bool checkpointer_running() { return Checkpointer::instance().running(); }
-
-uint64_t checkpoints_completed() { return Checkpointer::instance().completed(); }
+int back_off(int count, int long_waits) {
+  constexpr int kDoublings = 8;
+  if (count >= kDoublings + long_waits) return 0;
+  std::this_thread::sleep_for(count < kDoublings ? std::chrono::microseconds(10 << count)
+                                                 : std::chrono::microseconds(2000));
+  return 1;
+}
 
 Variant Rows::first(size_t index) const {
   if (values.empty() || index >= values.front().size()) return Variant::null();
