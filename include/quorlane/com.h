@@ -49,7 +49,12 @@ class IUnknown {
 };
 
 // How a late-bound member is invoked; the values of the dispatch flags.
-enum class InvokeKind : uint16_t { Method = 1, PropertyGet = 2, PropertyPut = 4, PropertyPutRef = 8 };
+enum class InvokeKind : uint16_t {
+  Method = 1,
+  PropertyGet = 2,
+  PropertyPut = 4,
+  PropertyPutRef = 8
+};
 
 // Late binding: every member is callable by name with Variant arguments.
 class IDispatch : public IUnknown {

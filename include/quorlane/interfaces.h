@@ -13,7 +13,7 @@
 namespace quorlane {
 
 // Identifiers. Early-bound clients depend on them: they never change.
-extern const GUID LIBID_Quorlane;          // type library "Quorlane", version 1.2
+extern const GUID LIBID_Quorlane;  // type library "Quorlane", version 1.2
 extern const GUID CLSID_Cotizacion;
 extern const GUID CLSID_cCtEncabezado;
 extern const GUID CLSID_cCtDetalle;
@@ -27,63 +27,63 @@ inline constexpr int kTypeLibraryMajor = 1;
 inline constexpr int kTypeLibraryMinor = 2;
 
 // Property kinds of the property classes: TEXT std::string, NUM double, DATE Date.
-#define QL_CCTENCABEZADO_PROPERTIES(X)          \
-  X(Ct_Folio, TEXT, std::string)                \
-  X(Ct_Fecha, DATE, ::quorlane::Date)           \
-  X(Ct_Tabla, TEXT, std::string)                \
-  X(Ct_Documento, TEXT, std::string)            \
-  X(Ct_Referencia, TEXT, std::string)           \
-  X(Ct_Atencion, TEXT, std::string)             \
-  X(Ct_Comentario, TEXT, std::string)           \
-  X(Ct_Condicion_Venta, TEXT, std::string)      \
-  X(Mn_Cve_Moneda, TEXT, std::string)           \
-  X(Ct_Tipo_Cambio, NUM, double)                \
+#define QL_CCTENCABEZADO_PROPERTIES(X)                      \
+  X(Ct_Folio, TEXT, std::string)                            \
+  X(Ct_Fecha, DATE, ::quorlane::Date)                       \
+  X(Ct_Tabla, TEXT, std::string)                            \
+  X(Ct_Documento, TEXT, std::string)                        \
+  X(Ct_Referencia, TEXT, std::string)                       \
+  X(Ct_Atencion, TEXT, std::string)                         \
+  X(Ct_Comentario, TEXT, std::string)                       \
+  X(Ct_Condicion_Venta, TEXT, std::string)                  \
+  X(Mn_Cve_Moneda, TEXT, std::string)                       \
+  X(Ct_Tipo_Cambio, NUM, double)                            \
   X(Ct_Descuento_Global_Cuenta_Contable, TEXT, std::string) \
-  X(Ct_Descuento_Global_Factor, NUM, double)    \
-  X(Ct_Descuento_Global_Importe, NUM, double)   \
-  X(Zn_Cve_Zona, TEXT, std::string)             \
-  X(Sc_Cve_Sucursal, TEXT, std::string)         \
-  X(Al_Cve_Almacen, TEXT, std::string)          \
-  X(Cl_Cve_Cliente, TEXT, std::string)          \
+  X(Ct_Descuento_Global_Factor, NUM, double)                \
+  X(Ct_Descuento_Global_Importe, NUM, double)               \
+  X(Zn_Cve_Zona, TEXT, std::string)                         \
+  X(Sc_Cve_Sucursal, TEXT, std::string)                     \
+  X(Al_Cve_Almacen, TEXT, std::string)                      \
+  X(Cl_Cve_Cliente, TEXT, std::string)                      \
   X(Vn_Cve_Vendedor, TEXT, std::string)
 
-#define QL_CCTDETALLE_PROPERTIES(X)                 \
-  X(Ct_ID, TEXT, std::string)                       \
-  X(Ct_Partida, TEXT, std::string)                  \
-  X(Ct_Partida_Descripcion, TEXT, std::string)      \
-  X(Pr_Cve_Producto, TEXT, std::string)             \
-  X(Pr_Tipo_Producto, TEXT, std::string)            \
-  X(Pr_Tipo_Costeo, TEXT, std::string)              \
-  X(Tl_Cve_Talla, TEXT, std::string)                \
-  X(Cl_Cve_Color, TEXT, std::string)                \
-  X(Ct_Cantidad_1, NUM, double)                     \
-  X(Ct_Unidad_1, TEXT, std::string)                 \
-  X(Ct_Cantidad_Control_1, NUM, double)             \
-  X(Ct_Unidad_Control_1, TEXT, std::string)         \
-  X(Ct_Cantidad_Control_2, NUM, double)             \
-  X(Ct_Unidad_Control_2, TEXT, std::string)         \
-  X(Ct_Cantidad_Costo, NUM, double)                 \
-  X(Ct_Unidad_Costo, TEXT, std::string)             \
-  X(Ct_Costo, NUM, double)                          \
-  X(Ct_Costo_Importe, NUM, double)                  \
-  X(Pr_Folio, TEXT, std::string)                    \
-  X(Ct_Precio_Lista, NUM, double)                   \
-  X(Ct_Precio_Lista_Importe, NUM, double)           \
-  X(Ct_Descuento_Factor, NUM, double)               \
-  X(Ct_Descuento_Importe, NUM, double)              \
-  X(Ct_Precio_Descontado, NUM, double)              \
-  X(Ct_Precio_Descontado_Importe, NUM, double)      \
-  X(Ct_Impuesto_Factor, NUM, double)                \
-  X(Ct_Impuesto_Importe, NUM, double)               \
-  X(Ct_Precio_Neto, NUM, double)                    \
-  X(Ct_Precio_Neto_Importe, NUM, double)            \
-  X(Ct_Concepto, TEXT, std::string)                 \
-  X(Ct_Almacen_Inventario, TEXT, std::string)       \
-  X(Ct_Sucursal_Inventario, TEXT, std::string)      \
+#define QL_CCTDETALLE_PROPERTIES(X)            \
+  X(Ct_ID, TEXT, std::string)                  \
+  X(Ct_Partida, TEXT, std::string)             \
+  X(Ct_Partida_Descripcion, TEXT, std::string) \
+  X(Pr_Cve_Producto, TEXT, std::string)        \
+  X(Pr_Tipo_Producto, TEXT, std::string)       \
+  X(Pr_Tipo_Costeo, TEXT, std::string)         \
+  X(Tl_Cve_Talla, TEXT, std::string)           \
+  X(Cl_Cve_Color, TEXT, std::string)           \
+  X(Ct_Cantidad_1, NUM, double)                \
+  X(Ct_Unidad_1, TEXT, std::string)            \
+  X(Ct_Cantidad_Control_1, NUM, double)        \
+  X(Ct_Unidad_Control_1, TEXT, std::string)    \
+  X(Ct_Cantidad_Control_2, NUM, double)        \
+  X(Ct_Unidad_Control_2, TEXT, std::string)    \
+  X(Ct_Cantidad_Costo, NUM, double)            \
+  X(Ct_Unidad_Costo, TEXT, std::string)        \
+  X(Ct_Costo, NUM, double)                     \
+  X(Ct_Costo_Importe, NUM, double)             \
+  X(Pr_Folio, TEXT, std::string)               \
+  X(Ct_Precio_Lista, NUM, double)              \
+  X(Ct_Precio_Lista_Importe, NUM, double)      \
+  X(Ct_Descuento_Factor, NUM, double)          \
+  X(Ct_Descuento_Importe, NUM, double)         \
+  X(Ct_Precio_Descontado, NUM, double)         \
+  X(Ct_Precio_Descontado_Importe, NUM, double) \
+  X(Ct_Impuesto_Factor, NUM, double)           \
+  X(Ct_Impuesto_Importe, NUM, double)          \
+  X(Ct_Precio_Neto, NUM, double)               \
+  X(Ct_Precio_Neto_Importe, NUM, double)       \
+  X(Ct_Concepto, TEXT, std::string)            \
+  X(Ct_Almacen_Inventario, TEXT, std::string)  \
+  X(Ct_Sucursal_Inventario, TEXT, std::string) \
   X(Ct_Cuota, NUM, double)
 
 // Each property: setter, then getter.
-#define QL_DECLARE_PROPERTY(name, kind, type) \
+#define QL_DECLARE_PROPERTY(name, kind, type)     \
   virtual void put_##name(const type& value) = 0; \
   virtual type get_##name() = 0;
 
@@ -99,29 +99,29 @@ class _cCtDetalle : public IDispatch {
 
 // The members of _Cotizacion in binding order, for the late-bound dispatch table and its check:
 // PUT/GET/PUTREF(name, value kind) and CALL(name, result kind, number of folio arguments).
-#define QL_COTIZACION_MEMBERS(PUT, GET, PUTREF, CALL)        \
-  PUT(Agregar_Promociones, BOOL)                             \
-  GET(Agregar_Promociones, BOOL)                             \
-  PUT(Folio, TEXT)                                           \
-  GET(Folio, TEXT)                                           \
-  GET(Error, TEXT)                                           \
-  GET(Encabezado, ENCABEZADO)                                \
-  PUT(Encabezado, ENCABEZADO)                                \
-  GET(Detalle, DETALLE)                                      \
-  PUT(Detalle, DETALLE)                                      \
-  CALL(Nuevo, VOID, 0)                                       \
-  CALL(Add_Cotizacion_Detalle, BOOL, 0)                      \
-  CALL(Eliminar_Cotizacion, BOOL, 1)                         \
-  CALL(Cancelar_Cotizacion, BOOL, 1)                         \
-  CALL(Autorizar_Cotizacion, BOOL, 1)                        \
-  CALL(Rechazar_Cotizacion, BOOL, 1)                         \
-  CALL(Finalizar_Cotizacion, BOOL, 1)                        \
-  PUT(Folio2, TEXT)                                          \
-  GET(Folio2, TEXT)                                          \
-  GET(Encabezado2, OBJ_ENCABEZADO)                           \
-  PUTREF(Encabezado2, OBJ_ENCABEZADO)                        \
-  GET(Detalle2, OBJ_DETALLE)                                 \
-  PUTREF(Detalle2, OBJ_DETALLE)                              \
+#define QL_COTIZACION_MEMBERS(PUT, GET, PUTREF, CALL) \
+  PUT(Agregar_Promociones, BOOL)                      \
+  GET(Agregar_Promociones, BOOL)                      \
+  PUT(Folio, TEXT)                                    \
+  GET(Folio, TEXT)                                    \
+  GET(Error, TEXT)                                    \
+  GET(Encabezado, ENCABEZADO)                         \
+  PUT(Encabezado, ENCABEZADO)                         \
+  GET(Detalle, DETALLE)                               \
+  PUT(Detalle, DETALLE)                               \
+  CALL(Nuevo, VOID, 0)                                \
+  CALL(Add_Cotizacion_Detalle, BOOL, 0)               \
+  CALL(Eliminar_Cotizacion, BOOL, 1)                  \
+  CALL(Cancelar_Cotizacion, BOOL, 1)                  \
+  CALL(Autorizar_Cotizacion, BOOL, 1)                 \
+  CALL(Rechazar_Cotizacion, BOOL, 1)                  \
+  CALL(Finalizar_Cotizacion, BOOL, 1)                 \
+  PUT(Folio2, TEXT)                                   \
+  GET(Folio2, TEXT)                                   \
+  GET(Encabezado2, OBJ_ENCABEZADO)                    \
+  PUTREF(Encabezado2, OBJ_ENCABEZADO)                 \
+  GET(Detalle2, OBJ_DETALLE)                          \
+  PUTREF(Detalle2, OBJ_DETALLE)                       \
   CALL(Add_Cotizacion_Detalle2, BOOL, 0)
 
 class _Cotizacion : public IDispatch {

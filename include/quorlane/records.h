@@ -21,98 +21,98 @@ struct UserDef {
 // USERDEF UserDef, REC a nested record.
 #define QL_DECLARE_FIELD(name, kind, type) type name{};
 
-#define QL_TCTZONA_FIELDS(X)                \
-  X(Zn_Cve_Zona, TEXT, std::string)         \
-  X(Zn_Centro_Costo, TEXT, std::string)     \
-  X(Zn_Cuenta_Contable, TEXT, std::string)  \
+#define QL_TCTZONA_FIELDS(X)               \
+  X(Zn_Cve_Zona, TEXT, std::string)        \
+  X(Zn_Centro_Costo, TEXT, std::string)    \
+  X(Zn_Cuenta_Contable, TEXT, std::string) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTSUCURSAL_FIELDS(X)            \
-  X(Sc_Cve_Sucursal, TEXT, std::string)     \
-  X(Sc_Centro_Costo, TEXT, std::string)     \
-  X(Sc_Cuenta_Contable, TEXT, std::string)  \
+#define QL_TCTSUCURSAL_FIELDS(X)           \
+  X(Sc_Cve_Sucursal, TEXT, std::string)    \
+  X(Sc_Centro_Costo, TEXT, std::string)    \
+  X(Sc_Cuenta_Contable, TEXT, std::string) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTALMACEN_FIELDS(X)             \
-  X(Sc_Cve_Sucursal, TEXT, std::string)     \
-  X(Al_Cve_Almacen, TEXT, std::string)      \
-  X(Al_Centro_Costo, TEXT, std::string)     \
-  X(Al_Cuenta_Contable, TEXT, std::string)  \
+#define QL_TCTALMACEN_FIELDS(X)            \
+  X(Sc_Cve_Sucursal, TEXT, std::string)    \
+  X(Al_Cve_Almacen, TEXT, std::string)     \
+  X(Al_Centro_Costo, TEXT, std::string)    \
+  X(Al_Cuenta_Contable, TEXT, std::string) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTVENDEDOR_FIELDS(X)            \
-  X(Vn_Cve_Vendedor, TEXT, std::string)     \
-  X(Vn_Centro_Costo, TEXT, std::string)     \
+#define QL_TCTVENDEDOR_FIELDS(X)        \
+  X(Vn_Cve_Vendedor, TEXT, std::string) \
+  X(Vn_Centro_Costo, TEXT, std::string) \
   X(Vn_Cuenta_Contable, TEXT, std::string)
 
-#define QL_TCTSEGMENTO_FIELDS(X)            \
-  X(Sg_Cve_Segmento, TEXT, std::string)     \
-  X(Sg_Centro_Costo, TEXT, std::string)     \
-  X(Sg_Cuenta_Contable, TEXT, std::string)  \
+#define QL_TCTSEGMENTO_FIELDS(X)           \
+  X(Sg_Cve_Segmento, TEXT, std::string)    \
+  X(Sg_Centro_Costo, TEXT, std::string)    \
+  X(Sg_Cuenta_Contable, TEXT, std::string) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTRUTA_FIELDS(X)                \
-  X(Rt_Cve_Ruta, TEXT, std::string)         \
-  X(Rt_Centro_Costo, TEXT, std::string)     \
-  X(Rt_Cuenta_Contable, TEXT, std::string)  \
+#define QL_TCTRUTA_FIELDS(X)               \
+  X(Rt_Cve_Ruta, TEXT, std::string)        \
+  X(Rt_Centro_Costo, TEXT, std::string)    \
+  X(Rt_Cuenta_Contable, TEXT, std::string) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTGRUPO_COMERCIAL_FIELDS(X)          \
-  X(Gc_Cve_Grupo_Comercial, TEXT, std::string)   \
-  X(Gc_Centro_Costo, TEXT, std::string)          \
-  X(Gc_Cuenta_Contable, TEXT, std::string)       \
-  X(Gc_Limite_Credito, NUM, double)              \
-  X(Gc_Dias_Credito, INT, int16_t)               \
-  X(Gc_Dias_Bloqueo, INT, int16_t)               \
+#define QL_TCTGRUPO_COMERCIAL_FIELDS(X)        \
+  X(Gc_Cve_Grupo_Comercial, TEXT, std::string) \
+  X(Gc_Centro_Costo, TEXT, std::string)        \
+  X(Gc_Cuenta_Contable, TEXT, std::string)     \
+  X(Gc_Limite_Credito, NUM, double)            \
+  X(Gc_Dias_Credito, INT, int16_t)             \
+  X(Gc_Dias_Bloqueo, INT, int16_t)             \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
 // The key field ends in "Comercia", as the published record has it.
-#define QL_TCTCADENA_COMERCIAL_FIELDS(X)         \
-  X(Cc_Cve_Cadena_Comercia, TEXT, std::string)   \
-  X(Cc_Centro_Costo, TEXT, std::string)          \
-  X(Cc_Cuenta_Contable, TEXT, std::string)       \
-  X(Cc_Limite_Credito, NUM, double)              \
-  X(Cc_Dias_Credito, INT, int16_t)               \
-  X(Cc_Dias_Bloqueo, INT, int16_t)               \
+#define QL_TCTCADENA_COMERCIAL_FIELDS(X)       \
+  X(Cc_Cve_Cadena_Comercia, TEXT, std::string) \
+  X(Cc_Centro_Costo, TEXT, std::string)        \
+  X(Cc_Cuenta_Contable, TEXT, std::string)     \
+  X(Cc_Limite_Credito, NUM, double)            \
+  X(Cc_Dias_Credito, INT, int16_t)             \
+  X(Cc_Dias_Bloqueo, INT, int16_t)             \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTCLIENTE_FIELDS(X)                              \
-  X(Cl_Cve_Cliente, TEXT, std::string)                       \
-  X(Cl_Cve_Maestro, TEXT, std::string)                       \
-  X(Cl_Centro_Costo, TEXT, std::string)                      \
-  X(Cl_Cuenta_Contable, TEXT, std::string)                   \
-  X(Tc_Cve_Cliente_Tipo, TEXT, std::string)                  \
-  X(Cl_Limite_Credito, NUM, double)                          \
-  X(Cl_Dias_Credito, INT, int16_t)                           \
-  X(Cl_Dias_Bloqueo, INT, int16_t)                           \
-  X(Segmento, REC, ::quorlane::tCtSegmento)                  \
-  X(Ruta, REC, ::quorlane::tCtRuta)                          \
-  X(Grupo_Comercial, REC, ::quorlane::tCtGrupo_Comercial)    \
-  X(Cadena_Comercial, REC, ::quorlane::tCtCadena_Comercial)  \
+#define QL_TCTCLIENTE_FIELDS(X)                             \
+  X(Cl_Cve_Cliente, TEXT, std::string)                      \
+  X(Cl_Cve_Maestro, TEXT, std::string)                      \
+  X(Cl_Centro_Costo, TEXT, std::string)                     \
+  X(Cl_Cuenta_Contable, TEXT, std::string)                  \
+  X(Tc_Cve_Cliente_Tipo, TEXT, std::string)                 \
+  X(Cl_Limite_Credito, NUM, double)                         \
+  X(Cl_Dias_Credito, INT, int16_t)                          \
+  X(Cl_Dias_Bloqueo, INT, int16_t)                          \
+  X(Segmento, REC, ::quorlane::tCtSegmento)                 \
+  X(Ruta, REC, ::quorlane::tCtRuta)                         \
+  X(Grupo_Comercial, REC, ::quorlane::tCtGrupo_Comercial)   \
+  X(Cadena_Comercial, REC, ::quorlane::tCtCadena_Comercial) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTPROVEEDOR_FIELDS(X)           \
-  X(Pv_Cve_Proveedor, TEXT, std::string)    \
-  X(Pv_Cuenta_Contable, TEXT, std::string)  \
+#define QL_TCTPROVEEDOR_FIELDS(X)          \
+  X(Pv_Cve_Proveedor, TEXT, std::string)   \
+  X(Pv_Cuenta_Contable, TEXT, std::string) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
-#define QL_TCTPRODUCTO_FIELDS(X)                  \
-  X(Pr_Cve_Producto, TEXT, std::string)           \
-  X(Pr_Cuenta_Contable, TEXT, std::string)        \
-  X(Pr_Unidad_Control_1, TEXT, std::string)       \
-  X(Pr_Unidad_Control_2, TEXT, std::string)       \
-  X(Pr_Unidad_Costo, TEXT, std::string)           \
-  X(Pr_Porcentaje_Variacion, NUM, double)         \
-  X(Pr_Tipo_Producto, TEXT, std::string)          \
-  X(Pr_Tipo_Costeo, TEXT, std::string)            \
-  X(Ct_Cve_Categoria, TEXT, std::string)          \
-  X(Dp_Cve_Departamento, TEXT, std::string)       \
-  X(Mr_Cve_Marca, TEXT, std::string)              \
-  X(Ln_Cve_Linea, TEXT, std::string)              \
-  X(Fm_Cve_Familia, TEXT, std::string)            \
-  X(Sf_Cve_SubFamilia, TEXT, std::string)         \
-  X(Cm_Cve_Comprador, TEXT, std::string)          \
-  X(Proveedor, REC, ::quorlane::tCtProveedor)     \
+#define QL_TCTPRODUCTO_FIELDS(X)              \
+  X(Pr_Cve_Producto, TEXT, std::string)       \
+  X(Pr_Cuenta_Contable, TEXT, std::string)    \
+  X(Pr_Unidad_Control_1, TEXT, std::string)   \
+  X(Pr_Unidad_Control_2, TEXT, std::string)   \
+  X(Pr_Unidad_Costo, TEXT, std::string)       \
+  X(Pr_Porcentaje_Variacion, NUM, double)     \
+  X(Pr_Tipo_Producto, TEXT, std::string)      \
+  X(Pr_Tipo_Costeo, TEXT, std::string)        \
+  X(Ct_Cve_Categoria, TEXT, std::string)      \
+  X(Dp_Cve_Departamento, TEXT, std::string)   \
+  X(Mr_Cve_Marca, TEXT, std::string)          \
+  X(Ln_Cve_Linea, TEXT, std::string)          \
+  X(Fm_Cve_Familia, TEXT, std::string)        \
+  X(Sf_Cve_SubFamilia, TEXT, std::string)     \
+  X(Cm_Cve_Comprador, TEXT, std::string)      \
+  X(Proveedor, REC, ::quorlane::tCtProveedor) \
   X(UserDef, USERDEF, ::quorlane::UserDef)
 
 #define QL_TCTENCABEZADO_FIELDS(X)                          \
@@ -135,35 +135,35 @@ struct UserDef {
   X(Cliente, REC, ::quorlane::tCtCliente)                   \
   X(Vendedor, REC, ::quorlane::tCtVendedor)
 
-#define QL_TCTDETALLE_FIELDS(X)                        \
-  X(Ct_ID, TEXT, std::string)                          \
-  X(Ct_Partida, TEXT, std::string)                     \
-  X(Ct_Partida_Descripcion, TEXT, std::string)         \
-  X(Producto, REC, ::quorlane::tCtProducto)            \
-  X(Tl_Cve_Talla, TEXT, std::string)                   \
-  X(Cl_Cve_Color, TEXT, std::string)                   \
-  X(Ct_Cantidad_1, NUM, double)                        \
-  X(Ct_Unidad_1, TEXT, std::string)                    \
-  X(Ct_Cantidad_Control_1, NUM, double)                \
-  X(Ct_Unidad_Control_1, TEXT, std::string)            \
-  X(Ct_Cantidad_Control_2, NUM, double)                \
-  X(Ct_Unidad_Control_2, TEXT, std::string)            \
-  X(Ct_Cantidad_Costo, NUM, double)                    \
-  X(Ct_Unidad_Costo, TEXT, std::string)                \
-  X(Ct_Costo, NUM, double)                             \
-  X(Ct_Costo_Importe, NUM, double)                     \
-  X(Pr_Folio, TEXT, std::string)                       \
-  X(Ct_Precio_Lista, NUM, double)                      \
-  X(Ct_Precio_Lista_Importe, NUM, double)              \
-  X(Ct_Descuento_Factor, NUM, double)                  \
-  X(Ct_Descuento_Importe, NUM, double)                 \
-  X(Ct_Precio_Descontado, NUM, double)                 \
-  X(Ct_Precio_Descontado_Importe, NUM, double)         \
-  X(Ct_Impuesto_Factor, NUM, double)                   \
-  X(Ct_Impuesto_Importe, NUM, double)                  \
-  X(Ct_Precio_Neto, NUM, double)                       \
-  X(Ct_Precio_Neto_Importe, NUM, double)               \
-  X(Ct_Concepto, TEXT, std::string)                    \
+#define QL_TCTDETALLE_FIELDS(X)                \
+  X(Ct_ID, TEXT, std::string)                  \
+  X(Ct_Partida, TEXT, std::string)             \
+  X(Ct_Partida_Descripcion, TEXT, std::string) \
+  X(Producto, REC, ::quorlane::tCtProducto)    \
+  X(Tl_Cve_Talla, TEXT, std::string)           \
+  X(Cl_Cve_Color, TEXT, std::string)           \
+  X(Ct_Cantidad_1, NUM, double)                \
+  X(Ct_Unidad_1, TEXT, std::string)            \
+  X(Ct_Cantidad_Control_1, NUM, double)        \
+  X(Ct_Unidad_Control_1, TEXT, std::string)    \
+  X(Ct_Cantidad_Control_2, NUM, double)        \
+  X(Ct_Unidad_Control_2, TEXT, std::string)    \
+  X(Ct_Cantidad_Costo, NUM, double)            \
+  X(Ct_Unidad_Costo, TEXT, std::string)        \
+  X(Ct_Costo, NUM, double)                     \
+  X(Ct_Costo_Importe, NUM, double)             \
+  X(Pr_Folio, TEXT, std::string)               \
+  X(Ct_Precio_Lista, NUM, double)              \
+  X(Ct_Precio_Lista_Importe, NUM, double)      \
+  X(Ct_Descuento_Factor, NUM, double)          \
+  X(Ct_Descuento_Importe, NUM, double)         \
+  X(Ct_Precio_Descontado, NUM, double)         \
+  X(Ct_Precio_Descontado_Importe, NUM, double) \
+  X(Ct_Impuesto_Factor, NUM, double)           \
+  X(Ct_Impuesto_Importe, NUM, double)          \
+  X(Ct_Precio_Neto, NUM, double)               \
+  X(Ct_Precio_Neto_Importe, NUM, double)       \
+  X(Ct_Concepto, TEXT, std::string)            \
   X(Ct_UserDef, USERDEF, ::quorlane::UserDef)
 
 #define QL_TCTIMPUESTO_FIELDS(X)            \
@@ -174,14 +174,14 @@ struct UserDef {
   X(Vi_Importe, NUM, double)                \
   X(Im_Cuenta_Contable, TEXT, std::string)
 
-#define QL_TCTDESCUENTO_FIELDS(X)           \
-  X(Vd_ID, TEXT, std::string)               \
-  X(Ds_Folio, TEXT, std::string)            \
-  X(Ds_Tipo_Descuento, NUM, double)         \
-  X(Ds_Forma_Aplicacion, NUM, double)       \
-  X(Ds_Descuento, NUM, double)              \
-  X(Ds_Referencia, TEXT, std::string)       \
-  X(Ds_Importe, NUM, double)                \
+#define QL_TCTDESCUENTO_FIELDS(X)     \
+  X(Vd_ID, TEXT, std::string)         \
+  X(Ds_Folio, TEXT, std::string)      \
+  X(Ds_Tipo_Descuento, NUM, double)   \
+  X(Ds_Forma_Aplicacion, NUM, double) \
+  X(Ds_Descuento, NUM, double)        \
+  X(Ds_Referencia, TEXT, std::string) \
+  X(Ds_Importe, NUM, double)          \
   X(Ds_Cuenta_Contable, TEXT, std::string)
 
 #define QL_DEFINE_RECORD(type, LIST)                            \

@@ -68,7 +68,18 @@ class RecordOf final : public RecordValue {
 
 class Variant {
  public:
-  enum class Kind : uint8_t { Empty, Null, Boolean, Int16, Int32, Double, Date, Text, Object, Record };
+  enum class Kind : uint8_t {
+    Empty,
+    Null,
+    Boolean,
+    Int16,
+    Int32,
+    Double,
+    Date,
+    Text,
+    Object,
+    Record
+  };
 
   Variant() = default;
   Variant(bool v);
@@ -107,9 +118,9 @@ class Variant {
   double to_double() const;     // Empty gives 0; a text must read as a number
   int16_t to_int16() const;     // rounds halves to even; outside the 16-bit range fails
   int32_t to_int32() const;
-  bool to_bool() const;         // any number but 0 is yes; "True"/"False" and numbers as text
-  Date to_date() const;         // a number is the serial; a text as parse_date
-  IDispatch* object() const;    // the object held (no new reference), or nullptr
+  bool to_bool() const;       // any number but 0 is yes; "True"/"False" and numbers as text
+  Date to_date() const;       // a number is the serial; a text as parse_date
+  IDispatch* object() const;  // the object held (no new reference), or nullptr
   const RecordValue* record_value() const { return record_.get(); }
   template <class T>
   const T* record_as() const {

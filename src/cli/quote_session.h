@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "automation/quote_document.h"
-#include "stored/stored_quote.h"
 #include "host/sql/standard_host.h"
 #include "host/wrap/boundary.h"
+#include "stored/stored_quote.h"
 
 namespace quorlane::cli {
 

@@ -16,8 +16,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "db/connection_text.h"
 #include "db/change_counter.h"
+#include "db/connection_text.h"
 #include "db/database.h"
 
 namespace quorlane::db {

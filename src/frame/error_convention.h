@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/routine_call.h"
 #include "host/failure.h"
+#include "host/routine_call.h"
 #include "quorlane/variant.h"
 
 namespace quorlane {

@@ -29,8 +29,7 @@ class ArgumentError : public std::runtime_error {
 };
 
 // Member ids: members sharing a name share an id, numbered from 1 in table order.
-HRESULT dispatch_ids_of_names(const DispatchTable& table, const std::string& name,
-                              int32_t* dispid);
+HRESULT dispatch_ids_of_names(const DispatchTable& table, const std::string& name, int32_t* dispid);
 HRESULT dispatch_invoke(const DispatchTable& table, IDispatch& self, int32_t dispid,
                         InvokeKind kind, std::vector<Variant>& args, Variant* result,
                         std::string* error);
@@ -77,8 +76,12 @@ class ComObject : public Interface {
 const GUID& iid_dispatch_ref();
 const GUID& iid_unknown_ref();
 template <class D, class I>
-const GUID& ComObject<D, I>::iid_dispatch() { return iid_dispatch_ref(); }
+const GUID& ComObject<D, I>::iid_dispatch() {
+  return iid_dispatch_ref();
+}
 template <class D, class I>
-const GUID& ComObject<D, I>::iid_unknown() { return iid_unknown_ref(); }
+const GUID& ComObject<D, I>::iid_unknown() {
+  return iid_unknown_ref();
+}
 
 }  // namespace quorlane

@@ -80,9 +80,9 @@ std::string general_number(double value) {
 }  // namespace
 
 Date make_date(int year, int month, int day, int hour, int minute, int second) {
-  double days = static_cast<double>(days_from_civil(year, static_cast<unsigned>(month),
-                                                    static_cast<unsigned>(day)) -
-                                    kEpochOffset);
+  double days = static_cast<double>(
+      days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+      kEpochOffset);
   return Date{days + (hour * 3600.0 + minute * 60.0 + second) / 86400.0};
 }
 
@@ -185,13 +185,23 @@ Variant Variant::null() {
 }
 
 Variant::Variant(const Variant& o)
-    : kind_(o.kind_), b_(o.b_), i_(o.i_), d_(o.d_), s_(o.s_), object_(o.object_),
+    : kind_(o.kind_),
+      b_(o.b_),
+      i_(o.i_),
+      d_(o.d_),
+      s_(o.s_),
+      object_(o.object_),
       record_(o.record_) {
   if (object_) object_->AddRef();
 }
 
 Variant::Variant(Variant&& o) noexcept
-    : kind_(o.kind_), b_(o.b_), i_(o.i_), d_(o.d_), s_(std::move(o.s_)), object_(o.object_),
+    : kind_(o.kind_),
+      b_(o.b_),
+      i_(o.i_),
+      d_(o.d_),
+      s_(std::move(o.s_)),
+      object_(o.object_),
       record_(std::move(o.record_)) {
   o.object_ = nullptr;
   o.kind_ = Kind::Empty;
@@ -233,36 +243,50 @@ void Variant::release_object() {
 
 std::string Variant::to_text() const {
   switch (kind_) {
-    case Kind::Empty: return "";
-    case Kind::Null: throw Failure(kInvalidUseOfNull);
-    case Kind::Boolean: return b_ ? "True" : "False";
+    case Kind::Empty:
+      return "";
+    case Kind::Null:
+      throw Failure(kInvalidUseOfNull);
+    case Kind::Boolean:
+      return b_ ? "True" : "False";
     case Kind::Int16:
-    case Kind::Int32: return std::to_string(i_);
-    case Kind::Double: return number_text(d_);
-    case Kind::Date: return date_text(Date{d_});
-    case Kind::Text: return s_;
+    case Kind::Int32:
+      return std::to_string(i_);
+    case Kind::Double:
+      return number_text(d_);
+    case Kind::Date:
+      return date_text(Date{d_});
+    case Kind::Text:
+      return s_;
     case Kind::Object:
-    case Kind::Record: break;
+    case Kind::Record:
+      break;
   }
   throw Failure(kTypeMismatch);
 }
 
 double Variant::to_double() const {
   switch (kind_) {
-    case Kind::Empty: return 0;
-    case Kind::Null: throw Failure(kInvalidUseOfNull);
-    case Kind::Boolean: return b_ ? -1 : 0;
+    case Kind::Empty:
+      return 0;
+    case Kind::Null:
+      throw Failure(kInvalidUseOfNull);
+    case Kind::Boolean:
+      return b_ ? -1 : 0;
     case Kind::Int16:
-    case Kind::Int32: return i_;
+    case Kind::Int32:
+      return i_;
     case Kind::Double:
-    case Kind::Date: return d_;
+    case Kind::Date:
+      return d_;
     case Kind::Text: {
       double v;
       if (parse_number(s_, v)) return v;
       throw Failure(kTypeMismatch);
     }
     case Kind::Object:
-    case Kind::Record: break;
+    case Kind::Record:
+      break;
   }
   throw Failure(kTypeMismatch);
 }
@@ -283,13 +307,18 @@ int32_t Variant::to_int32() const {
 
 bool Variant::to_bool() const {
   switch (kind_) {
-    case Kind::Empty: return false;
-    case Kind::Null: throw Failure(kInvalidUseOfNull);
-    case Kind::Boolean: return b_;
+    case Kind::Empty:
+      return false;
+    case Kind::Null:
+      throw Failure(kInvalidUseOfNull);
+    case Kind::Boolean:
+      return b_;
     case Kind::Int16:
-    case Kind::Int32: return i_ != 0;
+    case Kind::Int32:
+      return i_ != 0;
     case Kind::Double:
-    case Kind::Date: return d_ != 0;
+    case Kind::Date:
+      return d_ != 0;
     case Kind::Text: {
       if (strcasecmp(s_.c_str(), "True") == 0) return true;
       if (strcasecmp(s_.c_str(), "False") == 0) return false;
@@ -298,19 +327,24 @@ bool Variant::to_bool() const {
       throw Failure(kTypeMismatch);
     }
     case Kind::Object:
-    case Kind::Record: break;
+    case Kind::Record:
+      break;
   }
   throw Failure(kTypeMismatch);
 }
 
 Date Variant::to_date() const {
   switch (kind_) {
-    case Kind::Empty: return Date{0};
-    case Kind::Null: throw Failure(kInvalidUseOfNull);
+    case Kind::Empty:
+      return Date{0};
+    case Kind::Null:
+      throw Failure(kInvalidUseOfNull);
     case Kind::Int16:
-    case Kind::Int32: return Date{static_cast<double>(i_)};
+    case Kind::Int32:
+      return Date{static_cast<double>(i_)};
     case Kind::Double:
-    case Kind::Date: return Date{d_};
+    case Kind::Date:
+      return Date{d_};
     case Kind::Text: {
       Date d;
       if (parse_date(s_, d)) return d;
@@ -318,7 +352,8 @@ Date Variant::to_date() const {
     }
     case Kind::Boolean:
     case Kind::Object:
-    case Kind::Record: break;
+    case Kind::Record:
+      break;
   }
   throw Failure(kTypeMismatch);
 }
@@ -329,35 +364,50 @@ bool operator==(const Variant& a, const Variant& b) {
   if (a.kind_ != b.kind_) return false;
   switch (a.kind_) {
     case Variant::Kind::Empty:
-    case Variant::Kind::Null: return true;
-    case Variant::Kind::Boolean: return a.b_ == b.b_;
+    case Variant::Kind::Null:
+      return true;
+    case Variant::Kind::Boolean:
+      return a.b_ == b.b_;
     case Variant::Kind::Int16:
-    case Variant::Kind::Int32: return a.i_ == b.i_;
+    case Variant::Kind::Int32:
+      return a.i_ == b.i_;
     case Variant::Kind::Double:
-    case Variant::Kind::Date: return a.d_ == b.d_;
-    case Variant::Kind::Text: return a.s_ == b.s_;
-    case Variant::Kind::Object: return a.object_ == b.object_;
-    case Variant::Kind::Record: return a.record_ == b.record_;
+    case Variant::Kind::Date:
+      return a.d_ == b.d_;
+    case Variant::Kind::Text:
+      return a.s_ == b.s_;
+    case Variant::Kind::Object:
+      return a.object_ == b.object_;
+    case Variant::Kind::Record:
+      return a.record_ == b.record_;
   }
   return false;
 }
 
 std::string debug_text(const Variant& v) {
   switch (v.kind()) {
-    case Variant::Kind::Empty: return "Empty";
-    case Variant::Kind::Null: return "Null";
-    case Variant::Kind::Boolean: return v.raw_bool() ? "True" : "False";
-    case Variant::Kind::Int16: return "Int16(" + std::to_string(v.raw_int()) + ")";
-    case Variant::Kind::Int32: return "Int32(" + std::to_string(v.raw_int()) + ")";
-    case Variant::Kind::Double: return "Double(" + number_text(v.raw_double()) + ")";
+    case Variant::Kind::Empty:
+      return "Empty";
+    case Variant::Kind::Null:
+      return "Null";
+    case Variant::Kind::Boolean:
+      return v.raw_bool() ? "True" : "False";
+    case Variant::Kind::Int16:
+      return "Int16(" + std::to_string(v.raw_int()) + ")";
+    case Variant::Kind::Int32:
+      return "Int32(" + std::to_string(v.raw_int()) + ")";
+    case Variant::Kind::Double:
+      return "Double(" + number_text(v.raw_double()) + ")";
     case Variant::Kind::Date:
       try {
         return "Date(" + date_text(Date{v.raw_double()}) + ")";
       } catch (const Failure&) {
         return "Date(" + number_text(v.raw_double()) + ")";  // beyond the years a text can show
       }
-    case Variant::Kind::Text: return "\"" + v.raw_text() + "\"";
-    case Variant::Kind::Object: return v.object() ? "Object" : "Nothing";
+    case Variant::Kind::Text:
+      return "\"" + v.raw_text() + "\"";
+    case Variant::Kind::Object:
+      return v.object() ? "Object" : "Nothing";
     case Variant::Kind::Record:
       return std::string("Record(") + v.record_value()->type_name() + ")";
   }

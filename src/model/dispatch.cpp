@@ -197,9 +197,10 @@ QL_COTIZACION_MEMBERS(QL_CHECK_PUT, QL_CHECK_GET, QL_CHECK_PUTREF, QL_CHECK_CALL
 #define QL_ENCABEZADO_ENTRIES(name, K, T) QL_PROPERTY_ENTRIES(_cCtEncabezado, name, K)
 #define QL_DETALLE_ENTRIES(name, K, T) QL_PROPERTY_ENTRIES(_cCtDetalle, name, K)
 
-#define QL_CHECK_PROPERTY(name, K, T)                                                          \
-  static_assert(std::is_same_v<Kind_##K::type, T>, "the kind of " #name " disagrees with its " \
-                                                                        "type");
+#define QL_CHECK_PROPERTY(name, K, T)                                     \
+  static_assert(std::is_same_v<Kind_##K::type, T>, "the kind of " #name   \
+                                                   " disagrees with its " \
+                                                   "type");
 QL_CCTENCABEZADO_PROPERTIES(QL_CHECK_PROPERTY)
 QL_CCTDETALLE_PROPERTIES(QL_CHECK_PROPERTY)
 #undef QL_CHECK_PROPERTY

@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <random>
 
-#include "stored/stored_quote.h"
 #include "host/sql/standard_host.h"
 #include "print/quote_pdf.h"
 #include "print/quote_sheet.h"
 #include "quorlane/print.h"
+#include "stored/stored_quote.h"
 
 namespace quorlane {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "stored/stored_quote.h"
 #include "db/database.h"
+#include "stored/stored_quote.h"
 
 namespace quorlane::print {
 

@@ -57,7 +57,8 @@ const std::vector<Hostile>& hostile_texts() {
        "línea 1\r\nlínea 2\nlínea 3\r Descripción Rlínea 1\r\nlínea 2\nlínea 3\r",
        "línea 1\r\nlínea 2\nlínea 3\r Descripción Rlínea 1\r\nlí"},
       {"NoLatinos", " Ñandú Ωμέγα 東京 עברית 🙂 ",
-       "Ñandú Ωμέγα 東京 עברית 🙂  Descripción R Ñandú Ωμέγα 東京 עברית "
+       "Ñandú Ωμέγα 東京 עברית 🙂  Descripción R Ñandú Ωμέγα 東京 "
+       "עברית "
        "🙂",
        "Ñandú Ωμέγα 東京 עברית 🙂  Descripción R Ñandú Ωμέγα"},
       // The text's first 100 characters are four rounds of its 25-character cycle.

@@ -45,8 +45,8 @@ class ProgramTest : public quorlane::test::ProgramDirTest {
 
 TEST_F(ProgramTest, HelpVersionSchemaAndUsageErrors) {
   const std::string commands = program("--help").out;
-  for (const char* command : {"quote", "import", "show", "print", "finalize", "authorize",
-                              "reject", "cancel", "delete", "init", "script"}) {
+  for (const char* command : {"quote", "import", "show", "print", "finalize", "authorize", "reject",
+                              "cancel", "delete", "init", "script"}) {
     Outcome help = program(std::string(command) + " --help");
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find("Example:\n  quorlane " + std::string(command) + " --db "),

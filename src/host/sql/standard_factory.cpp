@@ -1,6 +1,7 @@
 // The host that objects use when the program installed none: the standard host over SQL,
 // configured from the environment.
 #include "host/sql/standard_factory.h"
+
 #include "host/sql/standard_host.h"
 
 namespace quorlane {

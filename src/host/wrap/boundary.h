@@ -16,8 +16,8 @@
 namespace quorlane {
 
 struct CallRecord {
-  std::string service;    // "cSistema", "cDatos", ..., "Connection"
-  std::string operation;  // as the component names it: "Obtener_Campo", "Execute", ...
+  std::string service;        // "cSistema", "cDatos", ..., "Connection"
+  std::string operation;      // as the component names it: "Obtener_Campo", "Execute", ...
   std::vector<Variant> args;  // in the order passed; an omitted argument is Empty
   Variant result;             // Empty for an object result such as the connection
   bool failed = false;
@@ -25,7 +25,8 @@ struct CallRecord {
 };
 
 // One line per call, for readable exact comparisons in tests and logs:
-//   cDatos.Obtener_Campo("Sucursal", "Sc_Cve_Sucursal", "S1", "Sc_Servidor_Id", 0, "", "", "") -> "S2"
+//   cDatos.Obtener_Campo("Sucursal", "Sc_Cve_Sucursal", "S1", "Sc_Servidor_Id", 0, "", "", "") ->
+//   "S2"
 std::string call_text(const CallRecord& call);
 
 class Boundary {
@@ -80,15 +81,42 @@ Variant boundary_value(const std::shared_ptr<Recordset>& v);
 
 template <class R>
 struct AnswerOf;  // AnswerOf<R>::from(Variant) converts an answer to the operation's result
-template <> struct AnswerOf<std::string> { static std::string from(const Variant& v) { return v.to_text(); } };
-template <> struct AnswerOf<bool> { static bool from(const Variant& v) { return v.to_bool(); } };
-template <> struct AnswerOf<double> { static double from(const Variant& v) { return v.to_double(); } };
-template <> struct AnswerOf<int32_t> { static int32_t from(const Variant& v) { return v.to_int32(); } };
-template <> struct AnswerOf<Date> { static Date from(const Variant& v) { return v.to_date(); } };
-template <> struct AnswerOf<Variant> { static Variant from(const Variant& v) { return v; } };
-template <> struct AnswerOf<tPromocion> { static tPromocion from(const Variant& v); };
-template <> struct AnswerOf<std::shared_ptr<Connection>> { static std::shared_ptr<Connection> from(const Variant& v); };
-template <> struct AnswerOf<std::shared_ptr<Recordset>> { static std::shared_ptr<Recordset> from(const Variant& v); };
+template <>
+struct AnswerOf<std::string> {
+  static std::string from(const Variant& v) { return v.to_text(); }
+};
+template <>
+struct AnswerOf<bool> {
+  static bool from(const Variant& v) { return v.to_bool(); }
+};
+template <>
+struct AnswerOf<double> {
+  static double from(const Variant& v) { return v.to_double(); }
+};
+template <>
+struct AnswerOf<int32_t> {
+  static int32_t from(const Variant& v) { return v.to_int32(); }
+};
+template <>
+struct AnswerOf<Date> {
+  static Date from(const Variant& v) { return v.to_date(); }
+};
+template <>
+struct AnswerOf<Variant> {
+  static Variant from(const Variant& v) { return v; }
+};
+template <>
+struct AnswerOf<tPromocion> {
+  static tPromocion from(const Variant& v);
+};
+template <>
+struct AnswerOf<std::shared_ptr<Connection>> {
+  static std::shared_ptr<Connection> from(const Variant& v);
+};
+template <>
+struct AnswerOf<std::shared_ptr<Recordset>> {
+  static std::shared_ptr<Recordset> from(const Variant& v);
+};
 
 template <class R, class Invoke>
 R Boundary::call(const char* service, const char* operation, std::vector<Variant> args,
