@@ -191,8 +191,8 @@ TEST_F(SqlServerPath, TheDriverRefusesLosesAndMatchesAsSqlServerDoes) {
       {"IF OBJECT_ID(N'Moneda_T', N'TR') IS NULL CREATE TRIGGER Moneda_T ON Moneda AFTER INSERT "
        "AS SET NOCOUNT ON",
        server + "'CREATE TRIGGER' must be the first statement in a query batch."}};
-  for (const auto& [sql, failure] : refused)
-    EXPECT_EQ(failure_of([&] { db->Execute(sql); }), failure) << sql;
+  for (const auto& refusal : refused)
+    EXPECT_EQ(failure_of([&] { db->Execute(refusal.first); }), refusal.second) << refusal.first;
   // Text written without N keeps what code page 1252 holds, unless the collation is a _UTF8 one.
   run_raw(tables.setting().substr(5),
           "INSERT INTO Moneda (Mn_Cve_Moneda, Mn_Descripcion) VALUES "
