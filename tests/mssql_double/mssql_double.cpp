@@ -229,9 +229,14 @@ struct Diagnostics {
 
 struct Env : Diagnostics {};
 
+struct Stmt;
+
 struct Dbc : Diagnostics {
   Settings settings;
   sqlite3* db = nullptr;
+  // The statements not yet freed: disconnecting frees them, as a real driver does, so that a
+  // client may leave its prepared statements to the disconnect.
+  std::set<Stmt*> statements;
   bool utf8() const {
     std::string c = settings.collation;
     return c.size() >= 5 && same(c.substr(c.size() - 5), "_UTF8");
@@ -1013,6 +1018,11 @@ Diagnostics* diagnostics_of(SQLSMALLINT type, SQLHANDLE h) {
   return static_cast<Stmt*>(h);
 }
 
+void drop(Stmt* st) {
+  st->dbc->statements.erase(st);
+  delete st;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- the entry points
@@ -1024,9 +1034,11 @@ SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* o
     *output = new Env;
   else if (type == SQL_HANDLE_DBC)
     *output = new Dbc;
-  else if (type == SQL_HANDLE_STMT)
-    *output = new Stmt{{}, static_cast<Dbc*>(input), {}, {}, {}, 0, -1, {}};
-  else
+  else if (type == SQL_HANDLE_STMT) {
+    Stmt* st = new Stmt{{}, static_cast<Dbc*>(input), {}, {}, {}, 0, -1, {}};
+    st->dbc->statements.insert(st);
+    *output = st;
+  } else
     return SQL_ERROR;
   return SQL_SUCCESS;
 }
@@ -1037,7 +1049,7 @@ SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE h) {
   else if (type == SQL_HANDLE_DBC)
     delete static_cast<Dbc*>(h);
   else
-    delete static_cast<Stmt*>(h);
+    drop(static_cast<Stmt*>(h));
   return SQL_SUCCESS;
 }
 
@@ -1099,6 +1111,8 @@ SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC h, SQLHWND, SQLWCHAR* in, SQLSMALLIN
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC h) {
   Dbc* dbc = static_cast<Dbc*>(h);
+  for (Stmt* st : dbc->statements) delete st;
+  dbc->statements.clear();
   sqlite3_close_v2(dbc->db);
   dbc->db = nullptr;
   return SQL_SUCCESS;
@@ -1275,7 +1289,7 @@ SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT h, SQLUSMALLINT option) {
     st->results.clear();
     st->current = 0;
   }
-  if (option == SQL_DROP) delete st;
+  if (option == SQL_DROP) drop(st);
   return SQL_SUCCESS;
 }
 
