@@ -17,15 +17,7 @@ using automation::Json;
 
 // ---------------------------------------------------------------- values
 
-std::string text(const Variant& v) {
-  if (v.is_empty() || v.is_null()) return "";
-  if (v.is_number()) return number_text(v.to_double());
-  try {
-    return v.to_text();
-  } catch (...) {
-    return "";
-  }
-}
+std::string text(const Variant& v) { return stored_value_text(v); }
 
 std::string quantity_text(const Variant& v) {
   if (v.is_empty() || v.is_null()) return "";

@@ -14,15 +14,7 @@ constexpr const char* kFinalisedEntry = "Registro de cotización";
 constexpr const char* kPromotionParameter = "GEN_COMENTARIO_PROMOCION";
 constexpr const char* kPromotionDefault = "*PROMOCION*";
 
-std::string text(const Variant& v) {
-  if (v.is_empty() || v.is_null()) return "";
-  if (v.is_number()) return number_text(v.to_double());
-  try {
-    return v.to_text();
-  } catch (...) {
-    return "";
-  }
-}
+std::string text(const Variant& v) { return stored_value_text(v); }
 
 std::string amount(const Variant& v) {
   if (v.is_empty() || v.is_null()) return "";

@@ -91,6 +91,16 @@ std::vector<std::string> stored_line_ids(db::Database& database, const std::stri
   return ids;
 }
 
+std::string stored_value_text(const Variant& v) {
+  if (v.is_empty() || v.is_null()) return "";
+  if (v.is_number()) return number_text(v.to_double());
+  try {
+    return v.to_text();
+  } catch (...) {
+    return "";
+  }
+}
+
 automation::Json stored_quote_json(const StoredQuote& quote) {
   automation::Json header = rows_json(quote.header);
   return automation::Json{{"folio", quote.folio},

@@ -51,4 +51,8 @@ std::vector<std::string> stored_line_ids(db::Database& database, const std::stri
 // value as the database gives it (null for NULL).
 automation::Json stored_quote_json(const StoredQuote& quote);
 
+// A stored value as a report shows it: empty for Empty and Null (and a value that has no text),
+// a number in its number text, any other value as text.
+std::string stored_value_text(const Variant& v);
+
 }  // namespace quorlane
