@@ -203,7 +203,10 @@ TEST_F(ProgramTest, PasswordsOfConnectionStringsAreNeverShown) {
               0u)
         << init.err;
   }
+}
 
+// A password the server needs is sent to it and hidden in what the program prints.
+TEST_F(ProgramTest, PasswordsOfAPostgreSQLConnectionAreHiddenWhenItWorks) {
   TestDatabase server(TestEngine::PostgreSQL, quorlane::test::Tables::None);
   QUORLANE_REQUIRE_TEST_DATABASE(server);
   Outcome ready = program("init --db " + quoted(server.setting() + "Pwd={s3;cr}}et};"));
